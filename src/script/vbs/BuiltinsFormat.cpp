@@ -254,6 +254,14 @@ void registerFormatBuiltins(BuiltinTable& table)
         {QStringLiteral("FormatDateTime"), 1, 2, fnFormatDateTime},
         {QStringLiteral("Escape"), 1, 1, fnEscape},
         {QStringLiteral("Unescape"), 1, 1, fnUnescape},
+        {QStringLiteral("vbGeneralDate"), 0, 0, longConstant<0>, true},
+        {QStringLiteral("vbLongDate"), 0, 0, longConstant<1>, true},
+        {QStringLiteral("vbShortDate"), 0, 0, longConstant<2>, true},
+        {QStringLiteral("vbLongTime"), 0, 0, longConstant<3>, true},
+        {QStringLiteral("vbShortTime"), 0, 0, longConstant<4>, true},
+        {QStringLiteral("vbUseDefault"), 0, 0, longConstant<-2>, true},
+        {QStringLiteral("vbTrue"), 0, 0, longConstant<-1>, true},
+        {QStringLiteral("vbFalse"), 0, 0, longConstant<0>, true},
     };
     for (const BuiltinEntry& e : entries)
         table.add(e);
