@@ -104,7 +104,10 @@ inline double dateArg(const Value& v)
             raise(kOverflow);
         return combineDateTime(*day, timeSerial(parts->hour, parts->minute, parts->second));
     }
-    return v.toDateSerial();
+    const double serial = v.toDateSerial();
+    if (!(serial >= kMinDateSerial && serial <= kMaxDateSerial))
+        raise(kOverflow);
+    return serial;
 }
 
 }  // namespace quillon::vbs::builtin

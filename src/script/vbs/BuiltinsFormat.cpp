@@ -78,7 +78,7 @@ QString formatWithStyle(double value, const NumberStyle& style)
     if (!std::isfinite(value))
         raise(kOverflow);
     const QString scaled = scaledDigits(std::fabs(value), style.digits);
-    QString integerPart = scaled.left(scaled.size() - style.digits);
+    QString integerPart = scaled.size() > style.digits ? scaled.left(scaled.size() - style.digits) : QString();
     QString fraction = scaled.right(style.digits);
     if (fraction.size() < style.digits)
         fraction.prepend(QString(style.digits - fraction.size(), u'0'));
