@@ -1106,7 +1106,7 @@ private:
 
     void assignment(int32_t target, bool isSet, int column)
     {
-        const Node& t = m_p.nodes[static_cast<size_t>(target)];
+        const Node t = m_p.nodes[static_cast<size_t>(target)];  // a copy: parsing the value adds nodes
         if (t.kind == NodeKind::Constant || t.kind == NodeKind::Builtin || t.kind == NodeKind::ErrObject) {
             throw VbsError::withName(501, t.name >= 0 ? m_p.names[static_cast<size_t>(t.name)] : QString(), column);
         }
