@@ -75,8 +75,6 @@ public:
     static Value fromArray(std::shared_ptr<ArrayData> array);
     // The narrowest of Integer, Long, Double holding n: how integer arithmetic widens.
     static Value fromWideInteger(int64_t n);
-    // Integer if n fits, else Long, else Double.
-    static Value fromLongOrWider(int64_t n) { return fromWideInteger(n); }
 
     Type type() const { return m_type; }
     bool isEmpty() const { return m_type == Type::Empty; }
