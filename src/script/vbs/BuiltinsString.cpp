@@ -5,6 +5,7 @@
 #include "script/vbs/BuiltinSupport.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace quillon::vbs {
 
@@ -227,20 +228,24 @@ Value fnReplace(BuiltinContext&, Args a)
     const QString rest = text.mid(start - 1);
     if (find.isEmpty() || count == 0)
         return Value::fromString(rest);
-    QString out;
-    qsizetype pos = 0;
-    int32_t done = 0;
-    while (count == -1 || done < count) {
+    // Find every match first, so an oversized result is refused before it is built.
+    std::vector<qsizetype> hits;
+    for (qsizetype pos = 0; count == -1 || qsizetype(hits.size()) < count;) {
         const qsizetype hit = findIn(rest, find, pos, textCompare);
         if (hit < 0)
             break;
-        checkLength(qint64(out.size()) + (hit - pos) + with.size());
+        hits.push_back(hit);
+        pos = hit + find.size();
+    }
+    checkLength(qint64(rest.size()) + qint64(hits.size()) * (with.size() - find.size()));
+    QString out;
+    out.reserve(rest.size() + qsizetype(hits.size()) * (with.size() - find.size()));
+    qsizetype pos = 0;
+    for (const qsizetype hit : hits) {
         out += QStringView(rest).mid(pos, hit - pos);
         out += with;
         pos = hit + find.size();
-        ++done;
     }
-    checkLength(qint64(out.size()) + rest.size() - pos);
     out += QStringView(rest).mid(pos);
     return Value::fromString(out);
 }
