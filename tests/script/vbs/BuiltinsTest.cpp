@@ -2,12 +2,18 @@
 // the host and compared with the text CStr gives for the result ("<Null>" for
 // Null, "[a|b]" for an array, listing its items) or with the error raised.
 #include "script/vbs/ScriptHost.h"
+#include "script/vbs/Builtins.h"
 #include "script/vbs/Value.h"
+#include "script/vbs/VbsError.h"
 
 #include <gtest/gtest.h>
 
 #include <QDate>
 #include <QStringList>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
 
 using quillon::vbs::ScriptHost;
 using quillon::vbs::Value;
@@ -287,6 +293,58 @@ TEST(Builtins, FormatDateTimeNamedFormats)
         {"FormatDateTime(\"12/8/2026 09:04:05\", 4)", "09:04"}, {"FormatDateTime(\"12/8/2026\", 0)", "12/8/2026"},
         {"FormatDateTime(\"12/8/2026\", 5)", "error 5"}, {"FormatDateTime(Null)", "error 94"}, {"FormatDateTime(\"x\")", "error 13"},
     });
+}
+
+}  // namespace
+
+namespace {
+
+// Arguments of every kind and extreme: each built-in must answer them with a
+// value or a script error, never a crash or another exception.
+std::vector<Value> hostileValues()
+{
+    using quillon::vbs::ArrayData;
+    auto grid = ArrayData::create({1, 1});
+    return {
+        Value(), Value::null(), Value::fromBool(true), Value::fromInteger(-32768), Value::fromLong(2147483647),
+        Value::fromLong(-2147483647 - 1), Value::fromDouble(1e308), Value::fromDouble(-1e308), Value::fromDouble(0.5),
+        Value::fromDouble(-1e-300), Value::fromCurrency(INT64_MAX), Value::fromDate(-657434.0), Value::fromDate(2958465.99999),
+        Value::fromString(QString()), Value::fromString(QStringLiteral("abc")), Value::fromString(QStringLiteral("12/31/9999 23:59:59")),
+        Value::fromString(QStringLiteral("-1")), Value::fromString(QString(2000, u'%')), Value::fromString(QStringLiteral("%u12")),
+        Value::fromArray(ArrayData::create({-1})), Value::fromArray(grid), Value::nothing(),
+    };
+}
+
+TEST(Builtins, HostileArgumentsGiveScriptErrorsOnly)
+{
+    using namespace quillon::vbs;
+    BuiltinTable table;
+    registerStringBuiltins(table);
+    registerMathBuiltins(table);
+    registerDateBuiltins(table);
+    registerFormatBuiltins(table);
+    const std::vector<Value> values = hostileValues();
+    RandomState random;
+    BuiltinContext context{random, {}, {}};
+    uint32_t lcg = 12345;
+    auto pick = [&]() -> const Value& {
+        lcg = lcg * 1103515245u + 12345u;
+        return values[(lcg >> 8) % values.size()];
+    };
+    for (int i = 0; i < table.size(); ++i) {
+        const BuiltinEntry& entry = table.at(i);
+        for (int count = entry.minArgs; count <= std::min(entry.maxArgs, 6); ++count) {
+            for (int round = 0; round < 300; ++round) {
+                std::vector<Value> args;
+                for (int k = 0; k < count; ++k)
+                    args.push_back(pick());
+                try {
+                    entry.fn(context, args);
+                } catch (const VbsError&) {
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
