@@ -319,6 +319,7 @@ struct ScriptHost::Impl final : SlotResolver {
         case NodeKind::Builtin: return callBuiltin(p, n);
         case NodeKind::Index: return index(p, n);
         case NodeKind::Member: return member(p, n);
+        case NodeKind::Apply: return apply(p, n);
         case NodeKind::ErrObject: return Value::fromLong(err->number);
         case NodeKind::Missing: return Value();
         default: return eval(p, static_cast<int32_t>(&n - p.nodes.data()));
@@ -437,6 +438,21 @@ struct ScriptHost::Impl final : SlotResolver {
         Arguments args;
         evalArguments(p, n, args);
         return object->invoke(nameOf(p, n), args.span());
+    }
+
+    // f(x)(i): an element of the array a call returned, or its object's default member.
+    Value apply(const Program& p, const Node& n)
+    {
+        Value target = eval(p, n.a);
+        Arguments args;
+        evalArguments(p, n, args);
+        if (target.isArray()) {
+            std::vector<int32_t> indexes = indexesOf(args.span());
+            return std::as_const(*target.arrayValue()).at(indexes.data(), indexes.size());
+        }
+        if (target.isObject() && target.objectValue())
+            return target.objectValue()->invoke(QString(), args.span());
+        throw VbsError(13);
     }
 
     Value nestedEval(QStringView text)

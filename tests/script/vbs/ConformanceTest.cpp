@@ -349,6 +349,10 @@ TEST(VbsConformance, ArraysHaveValueSemanticsAndBounds)
         {"", "undeclared(0)", "!13"},
         {"", "UBound(Array())", "=-1"},
         {"n = 3 : ReDim a(n)", "UBound(a)", "=3"},
+        {"", "Array(1,2,3)(1)", "=2"},
+        {"", "Array()(0)", "!9"},
+        {"x = Array(Array(1,2), 3)", "x(0)(1)", "=2"},
+        {"x = Array(Array(1,2), 3)", "x(1)(0)", "!13"},
     };
     RUN_TABLE(cases);
 }
