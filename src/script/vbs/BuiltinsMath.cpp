@@ -112,7 +112,10 @@ Value fnRound(BuiltinContext&, Args a)
         const int64_t twice = 2 * (r < 0 ? -r : r);
         if (twice > unit || (twice == unit && q % 2 != 0))
             q += n < 0 ? -1 : 1;
-        return Value::fromCurrency(q * unit);
+        int64_t rounded = 0;
+        if (__builtin_mul_overflow(q, unit, &rounded))
+            raise(kOverflow);
+        return Value::fromCurrency(rounded);
     }
     if (v.type() == Type::Currency)
         return v;
