@@ -34,6 +34,11 @@ constexpr int kInvalidNull = 94;
 // True when argument `i` was passed.
 inline bool given(Args args, size_t i) { return i < args.size(); }
 
+// True when optional argument `i` was passed and not left out: an omitted
+// argument, as in Replace(s, "a", "b", , 2), arrives as Empty, so an Empty
+// optional number takes its default.
+inline bool givenOptional(Args args, size_t i) { return given(args, i) && !args[i].isEmpty(); }
+
 // Text of an argument that must not be Null (94); Empty gives "".
 inline QString textArg(const Value& v)
 {
@@ -50,16 +55,16 @@ inline int32_t longArg(const Value& v)
     return v.toLong();
 }
 
-// A whole number argument that may be given or not; `fallback` when absent.
+// An optional whole number argument; `fallback` when absent or left out.
 inline int32_t longArg(Args args, size_t i, int32_t fallback)
 {
-    return given(args, i) ? longArg(args[i]) : fallback;
+    return givenOptional(args, i) ? longArg(args[i]) : fallback;
 }
 
-// A Boolean argument (CBool rules), `fallback` when absent.
+// An optional Boolean argument (CBool rules); `fallback` when absent or left out.
 inline bool boolArg(Args args, size_t i, bool fallback)
 {
-    if (!given(args, i))
+    if (!givenOptional(args, i))
         return fallback;
     if (args[i].isNull())
         raise(kInvalidNull);

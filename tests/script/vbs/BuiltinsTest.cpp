@@ -136,6 +136,16 @@ TEST(Builtins, SplitJoinAndFilterWorkOnArrays)
     });
 }
 
+TEST(Builtins, LeftOutOptionalArgumentsTakeTheirDefaults)
+{
+    runCases({
+        {"Replace(\"aaaa\", \"a\", \"b\", , 2)", "bbaa"}, {"Replace(\"aAaA\", \"a\", \"b\", , , 1)", "bbbb"},
+        {"InStrRev(\"abcabc\", \"C\", , 1)", "6"}, {"Split(\"aXbxc\", \"x\", , 1)", "[a|b|c]"},
+        {"FormatNumber(0.5, , 0)", ".50"}, {"FormatCurrency(-1, , , 0)", "-$1.00"}, {"MonthName(1, )", "January"},
+        {"DatePart(\"ww\", \"12/31/2024\", , vbFirstFourDays)", "1"},
+    });
+}
+
 TEST(Builtins, StrCompComparesBinaryOrText)
 {
     runCases({
