@@ -9,7 +9,6 @@
 #include "script/vbs/Value.h"
 #include "script/vbs/VbsError.h"
 
-#include <QDate>
 #include <QString>
 
 #include <cstdint>
@@ -94,21 +93,13 @@ inline void checkLength(qint64 length)
 }
 
 // The serial of a date argument: dates as they are, text read as an English
-// date (13 when it is none), numbers as serials (6 outside the valid dates).
-// Null is error 94; functions that pass Null through test for it first.
+// date or else as a number (13 when it is neither), numbers as serials;
+// anything outside 1/1/100 .. 12/31/9999 is overflow (6). Null is error 94;
+// functions that pass Null through test for it first.
 inline double dateArg(const Value& v)
 {
     if (v.isNull())
         raise(kInvalidNull);
-    if (v.isString()) {
-        const auto parts = readDateText(v.stringValue(), QDate::currentDate().year());
-        if (!parts)
-            raise(kTypeMismatch);
-        const auto day = dateSerial(parts->year, parts->month, parts->day);
-        if (!day)
-            raise(kOverflow);
-        return combineDateTime(*day, timeSerial(parts->hour, parts->minute, parts->second));
-    }
     const double serial = v.toDateSerial();
     if (!(serial >= kMinDateSerial && serial <= kMaxDateSerial))
         raise(kOverflow);

@@ -4,6 +4,8 @@
 // original.
 #include "script/vbs/BuiltinSupport.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <vector>
 
