@@ -133,8 +133,23 @@ Value nullOr(const Value& v, QString (*fn)(const QString&))
     return Value::fromString(fn(v.toText()));
 }
 
-QString lowerOf(const QString& s) { return s.toLower(); }
-QString upperOf(const QString& s) { return s.toUpper(); }
+// Case maps one unit at a time, so the length never changes: UCase("straße")
+// keeps its "ß" as VBScript does, where a full mapping would give "SS".
+QString lowerOf(const QString& s)
+{
+    QString out(s);
+    for (QChar& c : out)
+        c = c.toLower();
+    return out;
+}
+
+QString upperOf(const QString& s)
+{
+    QString out(s);
+    for (QChar& c : out)
+        c = c.toUpper();
+    return out;
+}
 
 // The trims remove spaces only: tabs and line breaks are kept, as VBScript does.
 QString ltrimOf(const QString& s)

@@ -72,7 +72,7 @@ TEST(Builtins, LengthsCaseAndTrimming)
     runCases({
         {"Len(\"中文\")", "2"}, {"LenB(\"中文\")", "4"}, {"Len(12345)", "5"}, {"Len(Empty)", "0"},
         {"Len(Null)", "<Null>"}, {"LenB(Null)", "<Null>"}, {"LCase(\"AbC\")", "abc"}, {"UCase(\"aBc\")", "ABC"},
-        {"UCase(Null)", "<Null>"}, {"\"[\" & Trim(\"  a b  \") & \"]\"", "[a b]"},
+        {"UCase(Null)", "<Null>"}, {"UCase(\"straße ä\")", "STRAßE Ä"}, {"LCase(\"ÀÉ\")", "àé"}, {"\"[\" & Trim(\"  a b  \") & \"]\"", "[a b]"},
         {"\"[\" & LTrim(\"  a  \") & \"]\"", "[a  ]"}, {"\"[\" & RTrim(\"  a  \") & \"]\"", "[  a]"},
         {"Len(Trim(vbTab & \"a\"))", "2"}, {"Trim(Null)", "<Null>"}, {"StrReverse(\"abc\")", "cba"},
         {"StrReverse(Null)", "error 94"}, {"Len(Space(3))", "3"}, {"Space(-1)", "error 5"}, {"Space(Null)", "error 94"},
