@@ -25,9 +25,13 @@ namespace quillon::vbs {
 
 namespace {
 
+// The parse cache holds at most this many texts and this many characters in
+// all; when either would be exceeded it starts over. Loops run a handful of
+// texts, so starting over costs one parse per text.
 constexpr size_t kMaxCacheEntries = 4096;
+constexpr size_t kMaxCachedChars = 1u << 20;
 constexpr qsizetype kMaxCachedText = 8192;
-constexpr size_t kMaxSlots = 1u << 20;
+constexpr size_t kMaxSlots = 1u << 18;
 constexpr int kMaxEvalNesting = 10;
 
 const QString kRuntimeSource = QStringLiteral("Microsoft VBScript runtime error");
@@ -51,7 +55,20 @@ struct TextHash {
     size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
 };
 
-using ProgramCache = std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>>;
+struct ProgramCache {
+    std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>> programs;
+    size_t chars = 0;
+
+    bool full(size_t extra) const
+    {
+        return programs.size() >= kMaxCacheEntries || chars + extra > kMaxCachedChars;
+    }
+    void clear()
+    {
+        programs.clear();
+        chars = 0;
+    }
+};
 
 std::u16string_view viewOf(QStringView text)
 {
@@ -205,19 +222,21 @@ struct ScriptHost::Impl final : SlotResolver {
     const Program& program(QStringView text, bool expression)
     {
         ProgramCache& cache = expression ? expressionCache : statementCache;
-        auto it = cache.find(viewOf(text));
-        if (it != cache.end())
+        auto it = cache.programs.find(viewOf(text));
+        if (it != cache.programs.end())
             return *it->second;
         auto parsed = std::make_unique<Program>(parseProgram(text, expression, *this));
+        const auto size = static_cast<size_t>(text.size());
         // Programs of a running call must stay alive: the cache is only
         // emptied between top-level calls.
-        if (text.size() > kMaxCachedText || (cache.size() >= kMaxCacheEntries && nesting > 0)) {
+        if (text.size() > kMaxCachedText || (cache.full(size) && nesting > 0)) {
             transient.push_back(std::move(parsed));
             return *transient.back();
         }
-        if (cache.size() >= kMaxCacheEntries)
+        if (cache.full(size))
             cache.clear();
-        auto inserted = cache.emplace(std::u16string(viewOf(text)), std::move(parsed));
+        cache.chars += size;
+        auto inserted = cache.programs.emplace(std::u16string(viewOf(text)), std::move(parsed));
         return *inserted.first->second;
     }
 
