@@ -27,7 +27,9 @@ Value integralResult(Type type, int64_t n)
         return Value::fromInteger(int16_t(n));
     if (type == Type::Byte && n >= 0 && n <= 255)
         return Value::fromByte(uint8_t(n));
-    return Value::fromWideInteger(n);
+    if (n >= INT32_MIN && n <= INT32_MAX)
+        return Value::fromLong(int32_t(n));
+    return Value::fromDouble(double(n));
 }
 
 // The value a numeric function works on: Empty -> Integer 0, Boolean ->

@@ -3,6 +3,7 @@
 // Null, "[a|b]" for an array, listing its items) or with the error raised.
 #include "script/vbs/ScriptHost.h"
 #include "script/vbs/Builtins.h"
+#include "script/vbs/DateText.h"
 #include "script/vbs/Value.h"
 #include "script/vbs/VbsError.h"
 
@@ -355,6 +356,74 @@ TEST(Builtins, HostileArgumentsGiveScriptErrorsOnly)
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The date text reader on its own: which written forms it accepts and what
+// it reads from them ("y-m-d h:n:s", or "-" when the text is no date).
+TEST(DateText, ReadsTheFormsAnEnglishSystemAccepts)
+{
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"12/8/2026", "2026-12-8 0:0:0"},
+        {"12-8-2026", "2026-12-8 0:0:0"},
+        {"2026-12-08", "2026-12-8 0:0:0"},
+        {"2026/12/8 23:59:59", "2026-12-8 23:59:59"},
+        {"12.8.2026", "2026-12-8 0:0:0"},
+        {"13/12/2026", "2026-12-13 0:0:0"},
+        {"12/8", "2030-12-8 0:0:0"},
+        {"12/2026", "2026-12-1 0:0:0"},
+        {"December 8, 2026", "2026-12-8 0:0:0"},
+        {"8 dec 2026", "2026-12-8 0:0:0"},
+        {"Sept 8 2026", "2026-9-8 0:0:0"},
+        {"Dec 2026", "2026-12-1 0:0:0"},
+        {"Tue, Dec 8, 2026 3 PM", "2026-12-8 15:0:0"},
+        {"1/2/30", "1930-1-2 0:0:0"},
+        {"12:00 AM", "1899-12-30 0:0:0"},
+        {"12:30 pm", "1899-12-30 12:30:0"},
+        {"9:05:07", "1899-12-30 9:5:7"},
+        {"3PM", "1899-12-30 15:0:0"},
+        {"", "-"},
+        {"2026", "-"},
+        {"December", "-"},
+        {"2/29/2026", "-"},
+        {"1/2/99999", "-"},
+        {"1/2/50 1/2/50", "-"},
+        {"10:", "-"},
+        {"10::30", "-"},
+        {"24:00", "-"},
+        {"13:00 PM", "-"},
+        {"PM 3:00", "-"},
+        {"Dec Jan 8", "-"},
+        {"12/8/2026 10:00 11:00", "-"},
+        {"1 2 3 4", "-"},
+        {"12/8/2026T10:00", "-"},
+        {"12/8/2026 #", "-"},
+    };
+    for (const auto& c : cases) {
+        const auto parts = quillon::vbs::readDateText(QString::fromUtf8(c.text), 2030);
+        const QString got = parts ? QStringLiteral("%1-%2-%3 %4:%5:%6")
+                                        .arg(parts->year).arg(parts->month).arg(parts->day)
+                                        .arg(parts->hour).arg(parts->minute).arg(parts->second)
+                                  : QStringLiteral("-");
+        EXPECT_EQ(got.toStdString(), c.expected) << "  for  " << c.text;
+    }
+}
+
+TEST(Builtins, ResultsHaveVBScriptsSubtypes)
+{
+    runCases({
+        {"TypeName(Len(\"a\"))", "Long"}, {"TypeName(Asc(\"a\"))", "Integer"}, {"TypeName(Mid(\"a\", 1))", "String"},
+        {"TypeName(Split(\"a\"))", "Variant()"}, {"TypeName(Year(Now))", "Integer"}, {"TypeName(DateSerial(2026, 1, 1))", "Date"},
+        {"TypeName(DateDiff(\"d\", Now, Now))", "Long"}, {"TypeName(Sqr(4))", "Double"}, {"TypeName(Fix(CLng(5)))", "Long"},
+        {"TypeName(Hex(5))", "String"}, {"TypeName(FormatNumber(1))", "String"}, {"TypeName(vbShortDate)", "Long"},
+        {"TypeName(Int(Now))", "Date"}, {"TypeName(Round(CSng(1.5)))", "Single"},
+    });
 }
 
 }  // namespace
