@@ -225,6 +225,32 @@ Value fnMid(BuiltinContext&, Args a)
     return Value::fromString(s.mid(start - 1, length));
 }
 
+// Replaces up to `count` matches of `find` (-1: all). Every match is found
+// first, so an oversized result is refused before it is built.
+QString replaced(const QString& text, const QString& find, const QString& with, int32_t count, bool textCompare)
+{
+    std::vector<qsizetype> hits;
+    for (qsizetype pos = 0; count == -1 || qsizetype(hits.size()) < count;) {
+        const qsizetype hit = findIn(text, find, pos, textCompare);
+        if (hit < 0)
+            break;
+        hits.push_back(hit);
+        pos = hit + find.size();
+    }
+    const qint64 length = qint64(text.size()) + qint64(hits.size()) * (with.size() - find.size());
+    checkLength(length);
+    QString out;
+    out.reserve(qsizetype(length));
+    qsizetype pos = 0;
+    for (const qsizetype hit : hits) {
+        out += QStringView(text).mid(pos, hit - pos);
+        out += with;
+        pos = hit + find.size();
+    }
+    out += QStringView(text).mid(pos);
+    return out;
+}
+
 // Replace(expression, find, with[, start[, count[, compare]]]): the result
 // begins at `start`; the text before it is dropped, as VBScript does.
 Value fnReplace(BuiltinContext&, Args a)
@@ -245,26 +271,7 @@ Value fnReplace(BuiltinContext&, Args a)
     const QString rest = text.mid(start - 1);
     if (find.isEmpty() || count == 0)
         return Value::fromString(rest);
-    // Find every match first, so an oversized result is refused before it is built.
-    std::vector<qsizetype> hits;
-    for (qsizetype pos = 0; count == -1 || qsizetype(hits.size()) < count;) {
-        const qsizetype hit = findIn(rest, find, pos, textCompare);
-        if (hit < 0)
-            break;
-        hits.push_back(hit);
-        pos = hit + find.size();
-    }
-    checkLength(qint64(rest.size()) + qint64(hits.size()) * (with.size() - find.size()));
-    QString out;
-    out.reserve(rest.size() + qsizetype(hits.size()) * (with.size() - find.size()));
-    qsizetype pos = 0;
-    for (const qsizetype hit : hits) {
-        out += QStringView(rest).mid(pos, hit - pos);
-        out += with;
-        pos = hit + find.size();
-    }
-    out += QStringView(rest).mid(pos);
-    return Value::fromString(out);
+    return Value::fromString(replaced(rest, find, with, count, textCompare));
 }
 
 Value fnSpace(BuiltinContext&, Args a)
