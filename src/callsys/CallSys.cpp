@@ -8,7 +8,10 @@
 #include <QMetaType>
 #include <QThread>
 
+#include <condition_variable>
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -247,9 +250,44 @@ bool invokeIfFits(QObject* target, const QMetaMethod& method, const std::vector<
     return true;
 }
 
+// Lets a calling thread wait for work it handed to another thread. The
+// waiting uses std::mutex and std::condition_variable, so the hand-over of
+// the values the work reads and writes is visible to thread sanitizers too.
+struct Handoff {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+};
+
+// Travels with the posted work and wakes the caller when it is destroyed:
+// after the work ran, or when the event was dropped undelivered because its
+// receiver went away. Either way the caller never waits forever.
+class FinishSignal {
+public:
+    explicit FinishSignal(std::shared_ptr<Handoff> handoff) : m_handoff(std::move(handoff)) {}
+    FinishSignal(FinishSignal&& other) noexcept = default;
+    FinishSignal(const FinishSignal&) = delete;
+    FinishSignal& operator=(const FinishSignal&) = delete;
+    ~FinishSignal()
+    {
+        if (!m_handoff)
+            return;
+        std::lock_guard lock(m_handoff->mutex);
+        m_handoff->done = true;
+        m_handoff->finished.notify_all();
+    }
+
+    // Orders everything the caller wrote before posting before the work.
+    void enter() { std::lock_guard lock(m_handoff->mutex); }
+
+private:
+    std::shared_ptr<Handoff> m_handoff;
+};
+
 // Runs `work` on the thread that owns `owner` and returns its outcome: at
 // once when that is the calling thread (a queued call would wait for itself),
-// else as a blocking queued call. Nothing the work throws crosses threads.
+// else queued to that thread while this one waits. Nothing the work throws
+// crosses threads.
 template <typename Work>
 CallOutcome runOnOwnerThread(QObject* owner, Work&& work, QString& errorText)
 {
@@ -275,7 +313,17 @@ CallOutcome runOnOwnerThread(QObject* owner, Work&& work, QString& errorText)
     // A finished thread runs no more events: waiting for it would never end.
     if (!thread || thread->isFinished())
         return refuse(errorText, kNoFunction);
-    QMetaObject::invokeMethod(owner, guarded, Qt::BlockingQueuedConnection);
+    auto handoff = std::make_shared<Handoff>();
+    { std::lock_guard lock(handoff->mutex); }
+    QMetaObject::invokeMethod(
+        owner,
+        [&guarded, signal = FinishSignal(handoff)]() mutable {
+            signal.enter();
+            guarded();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(handoff->mutex);
+    handoff->finished.wait(lock, [&] { return handoff->done; });
     if (!ran)   // the owner went away before the call reached it
         return refuse(errorText, kNoFunction);
     return outcome;
