@@ -470,8 +470,14 @@ CallOutcome TCallSys::callFunction(const QString& name, const QStringList& args,
     std::vector<Arg> values;
     if (const std::optional<CallOutcome> stop = makeValues(m_protos, name, args, values, errorText))
         return *stop;
-    if (!callThroughFfi(entry->proc, entry->convention, values))
-        return refuse(errorText, kNoFunction);
+    try {
+        if (!callThroughFfi(entry->proc, entry->convention, values))
+            return refuse(errorText, kNoFunction);
+    } catch (const std::exception& e) {
+        // What the function throws ends the pass, like a failed conversion.
+        errorText = QString::fromLocal8Bit(e.what());
+        return CallOutcome::Failed;
+    }
     return CallOutcome::Called;
 }
 

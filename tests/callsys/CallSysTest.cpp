@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 
 namespace quillon::callsys {
@@ -233,6 +234,20 @@ void joinFunction(const char* text, char** varText, int* varNumber, double real,
     g_received.b = last;
     *varText = nullptr;
     *varNumber = 0;
+}
+
+void throwingFunction(int)
+{
+    throw std::runtime_error("refused by the callee");
+}
+
+TEST(RegisteredFunctions, WhatTheyThrowEndsThePass)
+{
+    TCallSys sys;
+    sys.AddProto(QStringLiteral("boom(integer)"), reinterpret_cast<ProcAddress>(&throwingFunction));
+    QString error;
+    EXPECT_EQ(sys.Call(QStringLiteral("boom(1)"), error), CallOutcome::Failed);
+    EXPECT_EQ(error, QStringLiteral("refused by the callee"));
 }
 
 TEST(RegisteredFunctions, AreCalledWithConvertedValuesUnderBothConventions)
