@@ -401,10 +401,22 @@ struct ScriptHost::Impl final : SlotResolver {
     Value callBuiltin(const Program& p, const Node& n)
     {
         const BuiltinEntry& entry = BuiltinTable::standard().at(n.a);
-        if (n.argCount < entry.minArgs || n.argCount > entry.maxArgs)
-            throw VbsError::withName(450, entry.name);
+        // Omitted trailing arguments are simply absent; an omitted required
+        // one is 449.
+        Node call = n;
+        auto isMissing = [&p, &n](int32_t k) {
+            return p.nodes[static_cast<size_t>(p.args[static_cast<size_t>(n.firstArg + k)])].kind == NodeKind::Missing;
+        };
+        while (call.argCount > 0 && isMissing(call.argCount - 1))
+            --call.argCount;
+        if (call.argCount < entry.minArgs || call.argCount > entry.maxArgs)
+            throw VbsError::withName(call.argCount < n.argCount && call.argCount < entry.minArgs ? 449 : 450, entry.name);
+        for (int32_t k = 0; k < entry.minArgs; ++k) {
+            if (isMissing(k))
+                throw VbsError::withName(449, entry.name);
+        }
         Arguments args;
-        evalArguments(p, n, args);
+        evalArguments(p, call, args);
         try {
             return entry.fn(context, args.span());
         } catch (VbsError& e) {

@@ -318,6 +318,10 @@ TEST(VbsConformance, TypeInspectionAndConstants)
         {"x = 4", "Eval(\"x = 4\")", "=True"},
         {"", "Eval(\"1 +\")", "!1023"},
         {"", "MsgBox(\"hi\")", "=1"},
+        {"", "MsgBox(\"hi\", , \"title\")", "=1"},
+        {"", "MsgBox(, 1)", "!449"},
+        {"", "CStr(1, )", "=1"},
+        {"", "CStr( , )", "!449"},
     };
     RUN_TABLE(cases);
 }
