@@ -200,7 +200,11 @@ public:
     }
 
 private:
-    static bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+    // Letters beyond ASCII are accepted too: users name variables in their own script.
+    static bool isLetter(char16_t c)
+    {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= 0x80 && QChar(c).isLetter());
+    }
     static bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
     static bool isBlank(QChar c)
     {

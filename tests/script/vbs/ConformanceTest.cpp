@@ -382,6 +382,7 @@ TEST(VbsConformance, StatementsKeepTheGlobalScope)
         {"Const c = \"k\" : c = c & \"x\"", "c", "setup failed: 501 Illegal assignment: 'c'"},
         {"i = 0 : i = i + 1 : i = i + 1", "i", "=2"},
         {"Private p : p = 2", "p", "=2"},
+        {"数量 = 2 : Dim Größe : Größe = 3", "数量 * Größe", "=6"},
         // How the engine writes a query's answer back: quotes doubled, line breaks spliced in.
         {"x = \"say \"\"hi\"\"\"&chr(13)&\"\"&chr(10)&\"next\"", "x = \"say \"\"hi\"\"\" & vbCrLf & \"next\"", "=True"},
         {"x = \",5\"", "x", "=,5"},
