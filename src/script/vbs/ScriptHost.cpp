@@ -189,11 +189,23 @@ struct ScriptHost::Impl final : SlotResolver {
     std::shared_ptr<ErrObject> err = std::make_shared<ErrObject>();
     bool optionExplicit = false;
     bool resumeNext = false;
-    int nesting = 0;
+    int active = 0;  // calls running now: the outer one plus nested Evals (and re-entry)
     RandomState random;
     MsgBoxHandler msgBox;
     BuiltinContext context{random, {}, {}};
     ScriptError error;
+
+    // Keeps programs of running calls alive: uncached ones are freed, and the
+    // cache may start over, only when no call is running.
+    struct ActiveCall {
+        explicit ActiveCall(Impl& impl) : d(impl) { ++d.active; }
+        ~ActiveCall()
+        {
+            if (--d.active == 0 && !d.transient.empty())
+                d.transient.clear();
+        }
+        Impl& d;
+    };
 
     Impl()
     {
@@ -229,7 +241,7 @@ struct ScriptHost::Impl final : SlotResolver {
         const auto size = static_cast<size_t>(text.size());
         // Programs of a running call must stay alive: the cache is only
         // emptied between top-level calls.
-        if (text.size() > kMaxCachedText || (cache.full(size) && nesting > 0)) {
+        if (text.size() > kMaxCachedText || (cache.full(size) && active > 1)) {
             transient.push_back(std::move(parsed));
             return *transient.back();
         }
@@ -349,11 +361,11 @@ struct ScriptHost::Impl final : SlotResolver {
 
     // A global name nobody declared or assigned: a member of an object added
     // with visible members, or Empty.
-    HostObject* visibleOwner(const QString& name)
+    std::shared_ptr<HostObject> visibleOwner(const QString& name)
     {
         for (auto it = visibleObjects.rbegin(); it != visibleObjects.rend(); ++it) {
             if (it->second && it->second->hasMember(name))
-                return it->second.get();
+                return it->second;
         }
         return nullptr;
     }
@@ -361,7 +373,7 @@ struct ScriptHost::Impl final : SlotResolver {
     Value readUnset(const Program& p, const Node& n)
     {
         const QString& name = nameOf(p, n);
-        if (HostObject* owner = visibleOwner(name))
+        if (std::shared_ptr<HostObject> owner = visibleOwner(name))
             return owner->invoke(name, {});
         if (optionExplicit)
             throw VbsError::withName(500, name);
@@ -432,7 +444,7 @@ struct ScriptHost::Impl final : SlotResolver {
         Slot& s = globals[static_cast<size_t>(n.a)];
         const QString& name = nameOf(p, n);
         if (s.state == Unset) {
-            if (HostObject* owner = visibleOwner(name))
+            if (std::shared_ptr<HostObject> owner = visibleOwner(name))
                 return owner->invoke(name, args.span());
             if (optionExplicit)
                 throw VbsError::withName(500, name);
@@ -442,8 +454,10 @@ struct ScriptHost::Impl final : SlotResolver {
             std::vector<int32_t> indexes = indexesOf(args.span());
             return std::as_const(*s.value.arrayValue()).at(indexes.data(), indexes.size());
         }
-        if (s.value.isObject() && s.value.objectValue())
-            return s.value.objectValue()->invoke(QString(), args.span());
+        if (s.value.isObject() && s.value.objectValue()) {
+            std::shared_ptr<HostObject> object = s.value.objectValue();
+            return object->invoke(QString(), args.span());
+        }
         throw VbsError::withName(13, name);
     }
 
@@ -488,13 +502,9 @@ struct ScriptHost::Impl final : SlotResolver {
 
     Value nestedEval(QStringView text)
     {
-        if (nesting >= kMaxEvalNesting)
+        if (active > kMaxEvalNesting)
             throw VbsError(28);
-        ++nesting;
-        struct Leave {
-            int& n;
-            ~Leave() { --n; }
-        } leave{nesting};
+        ActiveCall call(*this);
         const Program& p = program(text, true);
         if (p.errorNumber != 0)
             throw VbsError(p.errorNumber, p.errorDescription);
@@ -563,7 +573,7 @@ struct ScriptHost::Impl final : SlotResolver {
         switch (s.state) {
         case Constant: throw VbsError::withName(501, nameOf(p, t));
         case Unset:
-            if (HostObject* owner = visibleOwner(nameOf(p, t))) {
+            if (std::shared_ptr<HostObject> owner = visibleOwner(nameOf(p, t))) {
                 owner->setProperty(nameOf(p, t), {}, value);
                 return;
             }
@@ -584,7 +594,7 @@ struct ScriptHost::Impl final : SlotResolver {
         Slot& s = globals[static_cast<size_t>(t.a)];
         const QString& name = nameOf(p, t);
         if (s.state == Unset) {
-            if (HostObject* owner = visibleOwner(name)) {
+            if (std::shared_ptr<HostObject> owner = visibleOwner(name)) {
                 owner->setProperty(name, args.span(), value);
                 return;
             }
@@ -596,7 +606,8 @@ struct ScriptHost::Impl final : SlotResolver {
             return;
         }
         if (s.value.isObject() && s.value.objectValue()) {
-            s.value.objectValue()->setProperty(QString(), args.span(), value);
+            std::shared_ptr<HostObject> object = s.value.objectValue();
+            object->setProperty(QString(), args.span(), value);
             return;
         }
         throw VbsError::withName(13, name);
@@ -608,21 +619,31 @@ struct ScriptHost::Impl final : SlotResolver {
         const Node& concat = p.nodes[static_cast<size_t>(s.value)];
         const Node& t = p.nodes[static_cast<size_t>(s.target)];
         Slot& slot = globals[static_cast<size_t>(t.a)];
-        if ((slot.state == Implicit || slot.state == Declared) && slot.value.isString()) {
-            Value scratch;
-            const Value& right = ref(p, concat.b, scratch);
-            if (slot.value.isString()) {
-                if (right.isString()) {
-                    slot.value.mutableString().append(right.stringValue());
-                    return;
-                }
-                if (!right.isObject() && !right.isArray()) {
-                    slot.value.mutableString().append(right.toText());
-                    return;
-                }
-            }
+        auto appendable = [&slot] { return (slot.state == Implicit || slot.state == Declared) && slot.value.isString(); };
+        if (!appendable()) {
+            assign(p, s.target, eval(p, s.value), false);
+            return;
         }
-        assign(p, s.target, eval(p, s.value), false);
+        Value scratch;
+        const Value& right = ref(p, concat.b, scratch);
+        // Evaluating the right side may have called out and changed x.
+        if (appendable() && right.isString()) {
+            slot.value.mutableString().append(right.stringValue());
+            return;
+        }
+        if (appendable() && !right.isObject() && !right.isArray()) {
+            slot.value.mutableString().append(right.toText());
+            return;
+        }
+        Value result;
+        try {
+            result = binaryOp(BinaryOp::Concat, slot.value, right);
+        } catch (VbsError& e) {
+            if (e.column < 0)
+                e.column = concat.column;
+            throw;
+        }
+        assign(p, s.target, std::move(result), false);
     }
 
     void call(const Program& p, int32_t index)
@@ -741,11 +762,6 @@ struct ScriptHost::Impl final : SlotResolver {
             error = ScriptError();
     }
 
-    void endCall()
-    {
-        if (nesting == 0 && !transient.empty())
-            transient.clear();
-    }
 
     // Runs every statement of the line; under On Error Resume Next a failing
     // statement is recorded in Err and the next one runs.
@@ -773,6 +789,7 @@ ScriptHost::~ScriptHost() = default;
 
 bool ScriptHost::eval(QStringView expression, Value& result)
 {
+    Impl::ActiveCall call(*d);
     bool ok = false;
     try {
         const Program& p = d->program(expression, true);
@@ -790,12 +807,12 @@ bool ScriptHost::eval(QStringView expression, Value& result)
     } catch (...) {
         d->fail(51, 0, errorDescription(51));
     }
-    d->endCall();
     return ok;
 }
 
 bool ScriptHost::executeStatement(QStringView statement)
 {
+    Impl::ActiveCall call(*d);
     bool ok = false;
     try {
         const Program& p = d->program(statement, false);
@@ -816,7 +833,6 @@ bool ScriptHost::executeStatement(QStringView statement)
     } catch (...) {
         d->fail(51, 0, errorDescription(51));
     }
-    d->endCall();
     return ok;
 }
 

@@ -83,6 +83,35 @@ TEST(VbsHost, ObjectsAreReachableByNameAndThroughVisibleMembers)
     EXPECT_EQ(host.error().number, 1044);
 }
 
+// An object that calls back into its host while the host is using it.
+class Reentrant final : public HostObject {
+public:
+    explicit Reentrant(ScriptHost& host) : m_host(host) {}
+    bool hasMember(const QString& name) const override { return name.compare(QLatin1String("go"), Qt::CaseInsensitive) == 0; }
+    Value invoke(const QString&, std::span<const Value>) override
+    {
+        ++calls;
+        m_host.executeStatement(u"t = 5");
+        m_host.addObject(QStringLiteral("re"), std::make_shared<Counter>(), true);  // replaces this object
+        return Value::fromString(QStringLiteral("g"));
+    }
+    int calls = 0;
+
+private:
+    ScriptHost& m_host;
+};
+
+TEST(VbsHost, ObjectsMayCallBackIntoTheHostWhileUsed)
+{
+    ScriptHost host;
+    auto re = std::make_shared<Reentrant>(host);
+    host.addObject(QStringLiteral("re"), re, true);
+    ASSERT_TRUE(host.executeStatement(u"t = \"a\" : t = t & re.Go"));
+    EXPECT_EQ(re->calls, 1);
+    EXPECT_EQ(outcome(host, "", "t"), "=5g");
+    EXPECT_EQ(outcome(host, "", "TypeName(re)"), "=Counter");
+}
+
 TEST(VbsHost, HiddenMembersNeedTheNameAndAddingAgainReplaces)
 {
     ScriptHost host;
