@@ -4,6 +4,7 @@
 
 #include <QDate>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -65,8 +66,11 @@ double combineDateTime(double daySerial, double timeFraction)
 
 DateParts dateParts(double serial)
 {
+    // Callers keep dates in range; anything else is pinned to the valid dates
+    // rather than overflowing the day count.
     if (!std::isfinite(serial))
         serial = 0;
+    serial = std::clamp(serial, kMinDateSerial, kMaxDateSerial);
     double day = std::trunc(serial);
     double fraction = std::fabs(serial - day);
     auto seconds = static_cast<int64_t>(std::llround(fraction * 86400.0));

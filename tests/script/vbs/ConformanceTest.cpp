@@ -374,8 +374,13 @@ TEST(VbsConformance, StatementsKeepTheGlobalScope)
         {"s = \"\" : s = s & \"a\" : s = s & 1 : s = s & Null", "s", "=a1"},
         {"t = \"ab\" : u = t : t = t & \"c\"", "u & \"|\" & t", "=ab|abc"},
         {"x = Empty : x = x & \"a\"", "x", "=a"},
+        {"t = \"ab\" : t = t & t : t = t & t", "t", "=abababab"},
+        {"Const c = \"k\" : c = c & \"x\"", "c", "setup failed: 501 Illegal assignment: 'c'"},
         {"i = 0 : i = i + 1 : i = i + 1", "i", "=2"},
         {"Private p : p = 2", "p", "=2"},
+        // How the engine writes a query's answer back: quotes doubled, line breaks spliced in.
+        {"x = \"say \"\"hi\"\"\"&chr(13)&\"\"&chr(10)&\"next\"", "x = \"say \"\"hi\"\"\" & vbCrLf & \"next\"", "=True"},
+        {"x = \",5\"", "x", "=,5"},
         {"x = 1\ny = 2", "x + y", "=3"},
         {"Call MsgBox(\"a\", 0) : x = 1", "x", "=1"},
         {"MsgBox \"a\", 0 : x = 1", "x", "=1"},
