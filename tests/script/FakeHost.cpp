@@ -167,7 +167,8 @@ bool FakeHost::executeStatement(QStringView statement)
     const QString s = statement.toString();
     statements << s;
     const QString t = s.trimmed();
-    if (t.startsWith(QLatin1String("dim "), Qt::CaseInsensitive)) {
+    if (t.startsWith(QLatin1String("dim "), Qt::CaseInsensitive)
+        || t.startsWith(QLatin1String("rem "), Qt::CaseInsensitive)) {
         error = {};
         return true;
     }
