@@ -63,6 +63,10 @@ public:
     CallOutcome Call(const QString& callText, QString& errorText);
 
 private:
+    CallOutcome callMethod(const QString& component, const QString& method, const QString& name,
+                           const QStringList& args, QString& errorText);
+    CallOutcome callFunction(const QString& name, const QStringList& args, QString& errorText);
+
     QPointer<QObject> m_mainForm;
     TProtoTypes m_protos;
 };
