@@ -98,6 +98,8 @@ public:
     int64_t integralValue() const { return m_u.i; }     // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
     double floatValue() const { return m_u.d; }         // Single, Double, Date
     const QString& stringValue() const { return m_u.s; }
+    // The string for appending in place; only valid for a String.
+    QString& mutableString() { return m_u.s; }
     const std::shared_ptr<HostObject>& objectValue() const { return m_u.o; }
     const std::shared_ptr<ArrayData>& arrayValue() const { return m_u.a; }
     // The array for writing: detaches it first when its storage is shared.
@@ -147,6 +149,10 @@ struct ArrayData {
 
     // Element for the given indexes; 9 when out of range or the count differs.
     Value& at(const int32_t* indexes, size_t count);
+    const Value& at(const int32_t* indexes, size_t count) const
+    {
+        return const_cast<ArrayData*>(this)->at(indexes, count);
+    }
     // An array of the given upper bounds, every item Empty; 9 for a negative size
     // below -1 (upper -1 is an empty dimension), 7 when it would be too large.
     static std::shared_ptr<ArrayData> create(const std::vector<int32_t>& upper);
