@@ -66,8 +66,8 @@ void loopSpeed(const QString& quillon)
     const QString doWhile = writeFile(dir, "dowhile.txt", kDoWhile);
     const QString forNext = writeFile(dir, "fornext.txt", kForNext);
     const double py = timeProcess(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kPython)});
-    const double dw = timeProcess(quillon, {QStringLiteral("--run"), doWhile});
-    const double fn = timeProcess(quillon, {QStringLiteral("--run"), forNext});
+    const double dw = timeProcess(quillon, {QStringLiteral("--run"), doWhile, QStringLiteral("--section"), QStringLiteral("down")});
+    const double fn = timeProcess(quillon, {QStringLiteral("--run"), forNext, QStringLiteral("--section"), QStringLiteral("down")});
     std::printf("python3 while loop:        %.3f s\n", py);
     if (dw > 0)
         std::printf("quillon do-while loop:     %.3f s  %.0f lines/s  time/python3 = %.2f\n", dw,

@@ -22,7 +22,7 @@ public:
         } catch (const vbs::VbsError& e) {
             return fail(e);
         }
-        m_error = {};
+        clear();
         return true;
     }
 
@@ -36,7 +36,7 @@ public:
         } catch (const vbs::VbsError& e) {
             return fail(e);
         }
-        m_error = {};
+        clear();
         return true;
     }
 
@@ -44,7 +44,7 @@ public:
     {
         if (!m_host.executeStatement(statement))
             return fromHost();
-        m_error = {};
+        clear();
         return true;
     }
 
@@ -60,9 +60,15 @@ public:
         m_host.setMsgBoxHandler(std::move(handler));
     }
 
-    HostError lastError() const override { return m_error; }
+    const HostError& lastError() const override { return m_error; }
 
 private:
+    void clear()
+    {
+        if (m_error.number != 0)
+            m_error = {};
+    }
+
     bool fromHost()
     {
         const vbs::ScriptError& e = m_host.error();

@@ -48,7 +48,7 @@ public:
     virtual void setMsgBoxHandler(vbs::MsgBoxHandler handler) = 0;
 
     // The error of the last call; number 0 after a success.
-    virtual HostError lastError() const = 0;
+    virtual const HostError& lastError() const = 0;
 };
 
 using HostFactory = std::function<std::unique_ptr<EngineHost>()>;

@@ -862,7 +862,12 @@ void TScripert::runLine(const LineInfo& info, int& n)
         return;
     case Kind::Next: {
         const QString v = PopFrame();
-        mustExecute(v + QLatin1String("=1+") + v);
+        // Loops pop the same counter over and over: build its step once.
+        if (v != m_stepVar) {
+            m_stepVar = v;
+            m_stepStatement = v + QLatin1String("=1+") + v;
+        }
+        mustExecute(m_stepStatement);
         if (arrivesInSequence(n))
             n = info.target;
         return;
@@ -898,9 +903,10 @@ void TScripert::jumpToFrame(int& n)
 
 void TScripert::runStatement(const QString& statement, int n)
 {
+    if (m_host->executeStatement(statement))
+        return;
     QString s = statement;
     for (;;) {
-        m_host->executeStatement(s);
         const HostError e = m_host->lastError();
         if (e.number == 0)
             return;
@@ -909,6 +915,7 @@ void TScripert::runStatement(const QString& statement, int n)
         if (e.number == 1044 && (s.contains(QLatin1Char('(')) || s.contains(QLatin1Char(')')))) {
             s.replace(QLatin1Char('('), QLatin1Char(' '));
             s.replace(QLatin1Char(')'), QLatin1Char(' '));
+            m_host->executeStatement(s);
             continue;
         }
         if (OnError)
@@ -1093,7 +1100,7 @@ void TScripert::runMessageBox(const QString& s)
     const QString expression = trimLow(QStringView(s).mid(11));
     QString text;
     const bool ok = m_host->evalText(expression, text);
-    const HostError error = m_host->lastError();
+    const HostError error = ok ? HostError{} : m_host->lastError();
     if (OnMessageBox)
         OnMessageBox(ok ? text : expression, 0, QString::fromLatin1(kMessageBoxCaption));
     if (!ok)

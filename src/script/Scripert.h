@@ -246,6 +246,8 @@ private:
     std::vector<TSysParam> m_sysParamTable;
     std::array<QString, 256> m_frameRing;
     int m_frameTop = 0;
+    QString m_stepVar;        // the counter "next" stepped last
+    QString m_stepStatement;  // and its "v=1+v" statement
     int m_lastLine = -1;
     int m_currentLine = -1;  // the line a pass-ending error is reported for
     bool m_parsed = false;   // parsed since the text was last replaced

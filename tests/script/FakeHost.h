@@ -21,7 +21,7 @@ public:
     void addObject(const QString& name, std::shared_ptr<vbs::HostObject>) override { objects << name; }
     void reset() override { vars.clear(); }
     void setMsgBoxHandler(vbs::MsgBoxHandler) override {}
-    HostError lastError() const override { return error; }
+    const HostError& lastError() const override { return error; }
 
     QHash<QString, QString> vars;  // lower-case name -> value as text
     QStringList statements;        // every statement, as given
