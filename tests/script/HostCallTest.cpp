@@ -2,6 +2,7 @@
 #include "EngineFixture.h"
 
 #include "callsys/CallSys.h"
+#include "script/vbs/HostObject.h"
 
 #include <QElapsedTimer>
 
@@ -98,6 +99,20 @@ TEST_F(HostCallTest, AnswerQuotesAndLineEndsAreEscapedForTheHost)
     host().vars[QStringLiteral("v")] = QStringLiteral("x\"\"y\"&chr(10)&\"z");
     ASSERT_TRUE(runLine(QStringLiteral("setsys(sethtxt,v)")));
     EXPECT_EQ(sets.back().text, QStringLiteral("x\"y\nz"));
+}
+
+TEST_F(HostCallTest, ObjectAnswerIsBoundUnderTheTargetName)
+{
+    engine->OnGetSysParam = [](TScripert*, QString&, QString&, std::shared_ptr<vbs::HostObject>& acom) {
+        struct Window : vbs::HostObject {
+            bool hasMember(const QString&) const override { return false; }
+            vbs::Value invoke(const QString&, std::span<const vbs::Value>) override { return {}; }
+        };
+        acom = std::make_shared<Window>();
+    };
+    ASSERT_TRUE(runLine(QStringLiteral("getsys(findwindow,\"x\",win)")));
+    EXPECT_EQ(host().objects, QStringList{QStringLiteral("win")});
+    EXPECT_FALSE(host().statements.contains(QStringLiteral("win=\",x,\"")));
 }
 
 TEST_F(HostCallTest, UnevaluablePieceFallsBackToItsText)
