@@ -104,7 +104,7 @@ QString formatDateDefault(double serial)
     DateParts p = dateParts(serial);
     bool noTime = p.hour == 0 && p.minute == 0 && p.second == 0;
     bool noDate = p.year == 1899 && p.month == 12 && p.day == 30;
-    if (noDate && !noTime)
+    if (noDate)
         return formatLongTime(p);
     if (noTime)
         return formatShortDate(p);

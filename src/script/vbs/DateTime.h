@@ -36,8 +36,9 @@ double combineDateTime(double daySerial, double timeFraction);
 // Splits a serial into its parts, rounded to the second.
 DateParts dateParts(double serial);
 
-// CStr rendering with an English locale: "1/2/2020 3:04:05 PM"; only the date
-// when the time is midnight, only the time when the day is 12/30/1899.
+// CStr rendering with an English locale: "1/2/2020 3:04:05 PM"; only the time
+// when the day is 12/30/1899 (serial 0 is "12:00:00 AM"), else only the date
+// when the time is midnight.
 QString formatDateDefault(double serial);
 // "1/2/2020" and "3:04:05 PM".
 QString formatShortDate(const DateParts& parts);

@@ -61,11 +61,12 @@ Value checkedDouble(double d)
     return Value::fromDouble(d);
 }
 
-Value currencyResult(double scaled)
+Value currencyResult(long double scaled)
 {
-    if (!(scaled < 9223372036854775807.0 && scaled >= -9223372036854775808.0))
+    scaled = std::nearbyint(scaled);
+    if (!(scaled < 9223372036854775808.0L && scaled >= -9223372036854775808.0L))
         throw VbsError(6);
-    return Value::fromCurrency(static_cast<int64_t>(roundHalfEven(scaled)));
+    return Value::fromCurrency(static_cast<int64_t>(scaled));
 }
 
 Value dateResult(double serial)
@@ -96,10 +97,13 @@ Value arithmetic(BinaryOp op, const Value& a, const Value& b)
         Kind other = ka == Kind::Currency ? kb : ka;
         if (other == Kind::Single || other == Kind::Double)
             return checkedDouble(r);
-        if (op == BinaryOp::Mul)
-            return currencyResult(r * 10000.0);
         int64_t sx = a.toCurrency(), sy = b.toCurrency();
-        return currencyResult(static_cast<double>(sx) + (op == BinaryOp::Add ? 1.0 : -1.0) * static_cast<double>(sy));
+        if (op == BinaryOp::Mul)
+            return currencyResult(static_cast<long double>(sx) * static_cast<long double>(sy) / 10000.0L);
+        int64_t sum = 0;
+        if (op == BinaryOp::Add ? __builtin_add_overflow(sx, sy, &sum) : __builtin_sub_overflow(sx, sy, &sum))
+            throw VbsError(6);
+        return Value::fromCurrency(sum);
     }
     if (k == Kind::Single && ka != Kind::Long && kb != Kind::Long) {
         if (std::fabs(r) > static_cast<double>(std::numeric_limits<float>::max()))

@@ -477,11 +477,12 @@ private:
         return m_depths[static_cast<size_t>(child)];
     }
 
-    int32_t constantNode(Value v, int column, bool literal)
+    int32_t constantNode(Value v, int column, bool literal, int32_t name = -1)
     {
         m_p.constants.push_back(std::move(v));
         Node n;
         n.kind = NodeKind::Constant;
+        n.name = name;
         n.a = static_cast<int32_t>(m_p.constants.size() - 1);
         n.flags = literal ? kLiteral : 0;
         n.column = column;
@@ -778,12 +779,13 @@ private:
     // name := keyword constant | "Err" | intrinsic constant | built-in | variable
     int32_t name(const Token& t)
     {
+        const int32_t keyword = t.kw == Kw::None ? -1 : addName(tokenText(t));
         switch (t.kw) {
-        case Kw::True: ++m_pos; return constantNode(Value::fromBool(true), t.pos, false);
-        case Kw::False: ++m_pos; return constantNode(Value::fromBool(false), t.pos, false);
-        case Kw::Empty: ++m_pos; return constantNode(Value(), t.pos, false);
-        case Kw::Null: ++m_pos; return constantNode(Value::null(), t.pos, false);
-        case Kw::Nothing: ++m_pos; return constantNode(Value::nothing(), t.pos, false);
+        case Kw::True: ++m_pos; return constantNode(Value::fromBool(true), t.pos, false, keyword);
+        case Kw::False: ++m_pos; return constantNode(Value::fromBool(false), t.pos, false, keyword);
+        case Kw::Empty: ++m_pos; return constantNode(Value(), t.pos, false, keyword);
+        case Kw::Null: ++m_pos; return constantNode(Value::null(), t.pos, false, keyword);
+        case Kw::Nothing: ++m_pos; return constantNode(Value::nothing(), t.pos, false, keyword);
         case Kw::None:
         case Kw::Preserve:
         case Kw::Explicit:
@@ -802,7 +804,7 @@ private:
         }
         auto c = intrinsicConstants().find(key);
         if (c != intrinsicConstants().end())
-            return constantNode(c->second, t.pos, true);
+            return constantNode(c->second, t.pos, true, n.name);
         int builtin = BuiltinTable::standard().indexOf(text);
         if (builtin >= 0) {
             n.kind = NodeKind::Builtin;
@@ -837,10 +839,10 @@ private:
         case Kw::Preserve: callOrAssignment(false); return;
         case Kw::Dim:
         case Kw::Private:
-        case Kw::Public: ++m_pos; dimStatement(); return;
-        case Kw::ReDim: ++m_pos; redimStatement(); return;
-        case Kw::Const: ++m_pos; constStatement(); return;
-        case Kw::Erase: ++m_pos; eraseStatement(); return;
+        case Kw::Public: ++m_pos; dimStatement(t.pos); return;
+        case Kw::ReDim: ++m_pos; redimStatement(t.pos); return;
+        case Kw::Const: ++m_pos; constStatement(t.pos); return;
+        case Kw::Erase: ++m_pos; eraseStatement(t.pos); return;
         case Kw::Call: ++m_pos; callStatement(t.pos); return;
         case Kw::Set: ++m_pos; callOrAssignment(true); return;
         case Kw::Let: ++m_pos; callOrAssignment(false); return;
@@ -851,10 +853,10 @@ private:
     }
 
     // Dim name [ "(" [int {"," int}] ")" ] { "," ... }
-    void dimStatement()
+    void dimStatement(int column)
     {
         size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::Dim, tok().pos);
+        addStmt(StmtKind::Dim, column);
         int32_t first = static_cast<int32_t>(m_p.decls.size());
         do {
             if (tok().kind == Tok::Comma)
@@ -900,10 +902,10 @@ private:
     }
 
     // ReDim [Preserve] name "(" expr {"," expr} ")" { "," ... }
-    void redimStatement()
+    void redimStatement(int column)
     {
         size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::ReDim, tok().pos);
+        addStmt(StmtKind::ReDim, column);
         if (isKeyword(Kw::Preserve)) {
             ++m_pos;
             m_p.stmts[stmtIndex].preserve = true;
@@ -933,10 +935,10 @@ private:
     }
 
     // Const name "=" literal { "," name "=" literal }
-    void constStatement()
+    void constStatement(int column)
     {
         size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::Const, tok().pos);
+        addStmt(StmtKind::Const, column);
         int32_t first = static_cast<int32_t>(m_p.decls.size());
         while (true) {
             Decl d = declaredName();
@@ -962,10 +964,10 @@ private:
         return node;
     }
 
-    void eraseStatement()
+    void eraseStatement(int column)
     {
         size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::Erase, tok().pos);
+        addStmt(StmtKind::Erase, column);
         int32_t first = static_cast<int32_t>(m_p.decls.size());
         while (true) {
             m_p.decls.push_back(declaredName());
@@ -1100,8 +1102,7 @@ private:
     {
         const Node& t = m_p.nodes[static_cast<size_t>(target)];
         if (t.kind == NodeKind::Constant || t.kind == NodeKind::Builtin || t.kind == NodeKind::ErrObject) {
-            const QString what = t.name >= 0 ? m_p.names[static_cast<size_t>(t.name)] : QString();
-            throw VbsError::withName(501, what.isEmpty() ? m_text.mid(t.column, 1).toString() : what, column);
+            throw VbsError::withName(501, t.name >= 0 ? m_p.names[static_cast<size_t>(t.name)] : QString(), column);
         }
         int32_t value = expression();
         StmtKind kind = isSet ? StmtKind::SetAssign : StmtKind::Assign;

@@ -13,7 +13,7 @@ namespace quillon::vbs {
 
 namespace {
 
-constexpr int64_t kMaxArrayItems = 16 * 1024 * 1024;
+constexpr int64_t kMaxArrayItems = 4 * 1024 * 1024;
 
 // Currency holds +-922,337,203,685,477.5807: the scaled value is an int64.
 constexpr double kCurrencyScaledLimit = 9223372036854775807.0;
@@ -202,8 +202,10 @@ int64_t Value::toCurrency() const
     case Type::Long: return m_u.i * 10000;
     default: break;
     }
-    double scaled = roundHalfEven(toDouble() * 10000.0);
-    if (std::isnan(scaled) || scaled >= kCurrencyScaledLimit || scaled < -kCurrencyScaledLimit)
+    // Extended precision keeps the four decimals of amounts near the limit.
+    long double scaled = std::nearbyint(static_cast<long double>(toDouble()) * 10000.0L);
+    if (std::isnan(scaled) || scaled >= static_cast<long double>(kCurrencyScaledLimit)
+        || scaled < -static_cast<long double>(kCurrencyScaledLimit))
         throw VbsError(6);
     return static_cast<int64_t>(scaled);
 }
