@@ -71,13 +71,19 @@ int runScriptCommand(const QStringList& args)
 {
     QString file;
     QString section;
-    if (args.size() == 1) {
-        file = args[0];
-    } else if (args.size() == 3 && args[1] == QLatin1String("--section")) {
-        file = args[0];
-        section = args[2];
+    bool sectionGiven = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--section") && i + 1 < args.size() && !sectionGiven) {
+            section = args[++i];
+            sectionGiven = true;
+        } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
+            file = args[i];
+        } else {
+            file.clear();
+            break;
+        }
     }
-    if (file.isEmpty() || file.startsWith(QLatin1String("--")) || (args.size() == 3 && section.isEmpty())) {
+    if (file.isEmpty() || (sectionGiven && section.isEmpty())) {
         printUsage();
         return 2;
     }
