@@ -59,6 +59,9 @@ void tscriptthrd::CreateEngine()
 
 bool tscriptthrd::Start(const QString& scriptPath)
 {
+    // Reloading under a running pass would change its lines beneath it.
+    if (busy())
+        return false;
     if (!m_engineReady)
         CreateEngine();
     if (ReloadOnStart) {
@@ -76,6 +79,12 @@ bool tscriptthrd::Start(const QString& scriptPath)
     }
     resume();
     return true;
+}
+
+bool tscriptthrd::busy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_go || (m_thread.joinable() && !m_idle);
 }
 
 void tscriptthrd::resume()

@@ -44,8 +44,9 @@ public:
     // Makes a fresh engine (from the template given at creation).
     void CreateEngine();
     // Reloads the script from `scriptPath` when ReloadOnStart is set, then
-    // resumes the run. False, nothing started and the error reported through
-    // the engine's OnError (or standard error), when the file cannot be read.
+    // resumes the run. False and nothing started while a pass is pending or
+    // running, or when the file cannot be read (reported through the engine's
+    // OnError with line -1, or on standard error).
     bool Start(const QString& scriptPath);
     // Runs the next pass (the section named by SectionName, the whole script
     // when it is empty). Ignored while a pass is pending or running.
@@ -53,6 +54,8 @@ public:
     // Ends the pass after its current line (a delay ends at once) and waits
     // until the run is idle, keeping the calling thread's events flowing.
     bool Stop();
+    // A pass is pending or running.
+    bool busy() const;
     // Blocks until the run is idle or `timeoutMs` has passed; true when idle.
     bool waitIdle(int timeoutMs);
 

@@ -56,6 +56,7 @@ TEST_F(ThreadTest, StopEndsADelayAtOnceAndTheRunCanStartAgain)
         while (run.Remaining() == 0 && sinceStart.elapsed() < 2000)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_FALSE(run.Idle());
+        EXPECT_FALSE(run.Start(QStringLiteral("/nonexistent"))) << "a busy run is not reloaded";
         QElapsedTimer timer;
         timer.start();
         EXPECT_TRUE(run.Stop());
@@ -77,6 +78,23 @@ TEST_F(ThreadTest, StopRightAfterResumeIsNotLost)
         run.Stop();
         EXPECT_LT(timer.elapsed(), 200) << "round " << i;
     }
+}
+
+TEST_F(ThreadTest, StartReloadsOnlyWhenAskedAndReportsUnreadableFiles)
+{
+    load("section down\nwho=1\nend section");
+    tscriptthrd run(nullptr, &templ);
+    run.ReloadOnStart = false;
+    run.setSectionName(QStringLiteral("down"));
+    ASSERT_TRUE(run.Start(QStringLiteral("/nonexistent/script.txt")));
+    ASSERT_TRUE(run.waitIdle(5000));
+    EXPECT_EQ(var(run, "who"), QStringLiteral("1"));
+    run.ReloadOnStart = true;
+    EXPECT_FALSE(run.Start(QStringLiteral("/nonexistent/script.txt")));
+    EXPECT_EQ(lastErrorNumber.load(), 53);
+    EXPECT_EQ(lastErrorLine.load(), -1);
+    EXPECT_TRUE(run.Idle());
+    EXPECT_EQ(errorCount.load(), 1);
 }
 
 TEST_F(ThreadTest, RunKeepsTheTemplateItWasCreatedFrom)
