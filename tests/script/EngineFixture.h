@@ -2,7 +2,7 @@
 // window's macros, loaded from lines, with its errors collected.
 #pragma once
 
-#include "FakeHost.h"
+#include "RecordingHost.h"
 #include "script/Scripert.h"
 
 #include <QStringList>
@@ -35,9 +35,7 @@ class EngineTest : public ::testing::Test {
 protected:
     EngineTest()
     {
-        engine = std::make_unique<TScripert>(nullptr, [] {
-            return std::unique_ptr<EngineHost>(std::make_unique<FakeHost>());
-        });
+        engine = std::make_unique<TScripert>(nullptr, RecordingHost::factory());
         engine->setDefineOrders(mainWindowDefineOrders());
         engine->OnError = [this](int line, int column, int number, const QString& d) {
             errors.push_back({line, column, number, d});
@@ -45,8 +43,9 @@ protected:
     }
 
     void load(const QStringList& lines) { engine->LoadScriptText(lines.join(QLatin1Char('\n'))); }
-    FakeHost& host() { return static_cast<FakeHost&>(engine->ScriptHost()); }
-    QString var(const char* name) { return host().vars.value(QString::fromLatin1(name)); }
+    RecordingHost& host() { return static_cast<RecordingHost&>(engine->ScriptHost()); }
+    QString var(const char* name) { return host().var(name); }
+    void set(const char* name, const char* text) { host().setText(name, QString::fromUtf8(text)); }
     bool run(const char* section)
     {
         QString result;

@@ -5,6 +5,7 @@
 #include "script/vbs/HostObject.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 
 namespace quillon::script::testing {
 namespace {
@@ -56,14 +57,14 @@ TEST_F(HostCallTest, QueryPassesItsArgumentsAndStoresTheAnswer)
     ASSERT_TRUE(runLine(QStringLiteral("getsys(findwindow,\"notepad\",w)")));
     EXPECT_EQ(var("w"), QStringLiteral(",notepad,"));
 
-    host().vars[QStringLiteral("h")] = QStringLiteral("7");
+    set("h", "7");
     ASSERT_TRUE(runLine(QStringLiteral("getsys(test,,h)")));
     EXPECT_EQ(gets.back(), (Call{QStringLiteral("test"), QStringLiteral(",7")}));
 }
 
 TEST_F(HostCallTest, CommandJoinsValuesAndRemembersTheLastText)
 {
-    host().vars[QStringLiteral("h")] = QStringLiteral("1234");
+    set("h", "1234");
     struct Case {
         const char* line;
         const char* word;
@@ -96,7 +97,7 @@ TEST_F(HostCallTest, AnswerQuotesAndLineEndsAreEscapedForTheHost)
     EXPECT_EQ(host().statements.last(), QStringLiteral("t=\"a\"\"b\"&chr(13)&\"\"&chr(10)&\"c\""));
 
     // Host values come back with the escaped forms turned into characters.
-    host().vars[QStringLiteral("v")] = QStringLiteral("x\"\"y\"&chr(10)&\"z");
+    set("v", "x\"\"y\"&chr(10)&\"z");
     ASSERT_TRUE(runLine(QStringLiteral("setsys(sethtxt,v)")));
     EXPECT_EQ(sets.back().text, QStringLiteral("x\"y\nz"));
 }
@@ -159,7 +160,7 @@ TEST_F(HostCallTest, NativeCallsReachTheCallComponent)
     Form form;
     callsys::TCallSys callSys(&form);
     engine->setCallSys(&callSys);
-    host().vars[QStringLiteral("n")] = QStringLiteral("3");
+    set("n", "3");
     ASSERT_TRUE(runLine(QStringLiteral("callsys[self.ShowIt(\"Hi\", n)]")));
     EXPECT_EQ(form.calls, QStringList{QStringLiteral("Hi|3")});
     // A refusal is not shown and the pass goes on.

@@ -1,5 +1,5 @@
 // Script runs on their own threads: passes, stops, delays, many runs at once.
-#include "FakeHost.h"
+#include "RecordingHost.h"
 #include "script/ScriptThrd.h"
 
 #include <QElapsedTimer>
@@ -15,7 +15,7 @@ namespace {
 
 class ThreadTest : public ::testing::Test {
 protected:
-    ThreadTest() : templ(nullptr, [] { return std::unique_ptr<EngineHost>(std::make_unique<FakeHost>()); })
+    ThreadTest() : templ(nullptr, RecordingHost::factory())
     {
         templ.setDefineOrders(mainWindowDefineOrders());
         templ.OnError = [this](int line, int, int number, const QString&) {
@@ -29,7 +29,7 @@ protected:
 
     static QString var(tscriptthrd& run, const char* name)
     {
-        return static_cast<FakeHost&>(run.Engine()->ScriptHost()).vars.value(QString::fromLatin1(name));
+        return static_cast<RecordingHost&>(run.Engine()->ScriptHost()).var(name);
     }
 
     static void startSection(tscriptthrd& run, const char* section)
@@ -142,8 +142,7 @@ TEST_F(ThreadTest, ManyRunsStartAndStopWithoutCrossingState)
     std::vector<std::unique_ptr<tscriptthrd>> runs;
     for (int i = 0; i < kRuns; ++i) {
         runs.push_back(std::make_unique<tscriptthrd>(nullptr, &templ));
-        static_cast<FakeHost&>(runs.back()->Engine()->ScriptHost()).vars[QStringLiteral("id")] =
-            QString::number(i);
+        static_cast<RecordingHost&>(runs.back()->Engine()->ScriptHost()).setText("id", QString::number(i));
     }
     for (int round = 0; round < kRounds; ++round) {
         for (auto& run : runs)
