@@ -250,7 +250,7 @@ private:
     QString m_stepStatement;  // and its "v=1+v" statement
     int m_lastLine = -1;
     int m_currentLine = -1;  // the line a pass-ending error is reported for
-    bool m_parsed = false;   // parsed since the text was last replaced
+    std::atomic<bool> m_parsed{false};  // parsed since the text was last replaced
     bool m_callPending = false;
     std::atomic<bool> m_finished{true};
     std::atomic<bool> m_stopRequested{false};
