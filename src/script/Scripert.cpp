@@ -214,10 +214,10 @@ void TScripert::LoadScriptText(const QString& text)
 
 // ---- parsing --------------------------------------------------------------
 
+// The section table is not cleared here but replaced whole at the end of the
+// parse, so another thread asking for a section never sees it half built.
 void TScripert::resetTables()
 {
-    std::lock_guard lock(m_sectionMutex);
-    m_sectionTable.clear();
     m_labelTable.clear();
     m_labelIndex.clear();
     m_routineTable.clear();
