@@ -9,7 +9,6 @@
 #include "script/vbs/Value.h"
 #include "script/vbs/VbsError.h"
 
-#include <QDate>
 #include <QString>
 
 #include <cstdint>
@@ -34,6 +33,11 @@ constexpr int kInvalidNull = 94;
 // True when argument `i` was passed.
 inline bool given(Args args, size_t i) { return i < args.size(); }
 
+// True when optional argument `i` was passed and not left out: an omitted
+// argument, as in Replace(s, "a", "b", , 2), arrives as Empty, so an Empty
+// optional number takes its default.
+inline bool givenOptional(Args args, size_t i) { return given(args, i) && !args[i].isEmpty(); }
+
 // Text of an argument that must not be Null (94); Empty gives "".
 inline QString textArg(const Value& v)
 {
@@ -50,16 +54,16 @@ inline int32_t longArg(const Value& v)
     return v.toLong();
 }
 
-// A whole number argument that may be given or not; `fallback` when absent.
+// An optional whole number argument; `fallback` when absent or left out.
 inline int32_t longArg(Args args, size_t i, int32_t fallback)
 {
-    return given(args, i) ? longArg(args[i]) : fallback;
+    return givenOptional(args, i) ? longArg(args[i]) : fallback;
 }
 
-// A Boolean argument (CBool rules), `fallback` when absent.
+// An optional Boolean argument (CBool rules); `fallback` when absent or left out.
 inline bool boolArg(Args args, size_t i, bool fallback)
 {
-    if (!given(args, i))
+    if (!givenOptional(args, i))
         return fallback;
     if (args[i].isNull())
         raise(kInvalidNull);
@@ -89,21 +93,13 @@ inline void checkLength(qint64 length)
 }
 
 // The serial of a date argument: dates as they are, text read as an English
-// date (13 when it is none), numbers as serials (6 outside the valid dates).
-// Null is error 94; functions that pass Null through test for it first.
+// date or else as a number (13 when it is neither), numbers as serials;
+// anything outside 1/1/100 .. 12/31/9999 is overflow (6). Null is error 94;
+// functions that pass Null through test for it first.
 inline double dateArg(const Value& v)
 {
     if (v.isNull())
         raise(kInvalidNull);
-    if (v.isString()) {
-        const auto parts = readDateText(v.stringValue(), QDate::currentDate().year());
-        if (!parts)
-            raise(kTypeMismatch);
-        const auto day = dateSerial(parts->year, parts->month, parts->day);
-        if (!day)
-            raise(kOverflow);
-        return combineDateTime(*day, timeSerial(parts->hour, parts->minute, parts->second));
-    }
     const double serial = v.toDateSerial();
     if (!(serial >= kMinDateSerial && serial <= kMaxDateSerial))
         raise(kOverflow);

@@ -4,6 +4,7 @@
 // that, and turns the result back.
 #include "script/vbs/BuiltinSupport.h"
 
+#include <QDate>
 #include <QDateTime>
 
 #include <cmath>

@@ -27,7 +27,9 @@ Value integralResult(Type type, int64_t n)
         return Value::fromInteger(int16_t(n));
     if (type == Type::Byte && n >= 0 && n <= 255)
         return Value::fromByte(uint8_t(n));
-    return Value::fromWideInteger(n);
+    if (n >= INT32_MIN && n <= INT32_MAX)
+        return Value::fromLong(int32_t(n));
+    return Value::fromDouble(double(n));
 }
 
 // The value a numeric function works on: Empty -> Integer 0, Boolean ->
@@ -112,7 +114,10 @@ Value fnRound(BuiltinContext&, Args a)
         const int64_t twice = 2 * (r < 0 ? -r : r);
         if (twice > unit || (twice == unit && q % 2 != 0))
             q += n < 0 ? -1 : 1;
-        return Value::fromCurrency(q * unit);
+        int64_t rounded = 0;
+        if (__builtin_mul_overflow(q, unit, &rounded))
+            raise(kOverflow);
+        return Value::fromCurrency(rounded);
     }
     if (v.type() == Type::Currency)
         return v;

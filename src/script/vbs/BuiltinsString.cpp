@@ -4,7 +4,10 @@
 // original.
 #include "script/vbs/BuiltinSupport.h"
 
+#include <QStringList>
+
 #include <algorithm>
+#include <vector>
 
 namespace quillon::vbs {
 
@@ -130,8 +133,23 @@ Value nullOr(const Value& v, QString (*fn)(const QString&))
     return Value::fromString(fn(v.toText()));
 }
 
-QString lowerOf(const QString& s) { return s.toLower(); }
-QString upperOf(const QString& s) { return s.toUpper(); }
+// Case maps one unit at a time, so the length never changes: UCase("straße")
+// keeps its "ß" as VBScript does, where a full mapping would give "SS".
+QString lowerOf(const QString& s)
+{
+    QString out(s);
+    for (QChar& c : out)
+        c = c.toLower();
+    return out;
+}
+
+QString upperOf(const QString& s)
+{
+    QString out(s);
+    for (QChar& c : out)
+        c = c.toUpper();
+    return out;
+}
 
 // The trims remove spaces only: tabs and line breaks are kept, as VBScript does.
 QString ltrimOf(const QString& s)
@@ -207,6 +225,32 @@ Value fnMid(BuiltinContext&, Args a)
     return Value::fromString(s.mid(start - 1, length));
 }
 
+// Replaces up to `count` matches of `find` (-1: all). Every match is found
+// first, so an oversized result is refused before it is built.
+QString replaced(const QString& text, const QString& find, const QString& with, int32_t count, bool textCompare)
+{
+    std::vector<qsizetype> hits;
+    for (qsizetype pos = 0; count == -1 || qsizetype(hits.size()) < count;) {
+        const qsizetype hit = findIn(text, find, pos, textCompare);
+        if (hit < 0)
+            break;
+        hits.push_back(hit);
+        pos = hit + find.size();
+    }
+    const qint64 length = qint64(text.size()) + qint64(hits.size()) * (with.size() - find.size());
+    checkLength(length);
+    QString out;
+    out.reserve(qsizetype(length));
+    qsizetype pos = 0;
+    for (const qsizetype hit : hits) {
+        out += QStringView(text).mid(pos, hit - pos);
+        out += with;
+        pos = hit + find.size();
+    }
+    out += QStringView(text).mid(pos);
+    return out;
+}
+
 // Replace(expression, find, with[, start[, count[, compare]]]): the result
 // begins at `start`; the text before it is dropped, as VBScript does.
 Value fnReplace(BuiltinContext&, Args a)
@@ -227,22 +271,7 @@ Value fnReplace(BuiltinContext&, Args a)
     const QString rest = text.mid(start - 1);
     if (find.isEmpty() || count == 0)
         return Value::fromString(rest);
-    QString out;
-    qsizetype pos = 0;
-    int32_t done = 0;
-    while (count == -1 || done < count) {
-        const qsizetype hit = findIn(rest, find, pos, textCompare);
-        if (hit < 0)
-            break;
-        checkLength(qint64(out.size()) + (hit - pos) + with.size());
-        out += QStringView(rest).mid(pos, hit - pos);
-        out += with;
-        pos = hit + find.size();
-        ++done;
-    }
-    checkLength(qint64(out.size()) + rest.size() - pos);
-    out += QStringView(rest).mid(pos);
-    return Value::fromString(out);
+    return Value::fromString(replaced(rest, find, with, count, textCompare));
 }
 
 Value fnSpace(BuiltinContext&, Args a)

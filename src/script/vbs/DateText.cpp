@@ -158,65 +158,78 @@ bool applyMeridiem(DateTextParts& p, int word)
     return true;
 }
 
+// A number starts a time when a colon or AM/PM follows it.
+bool startsTime(const std::vector<Token>& t, size_t i)
+{
+    if (i + 1 >= t.size())
+        return false;
+    const Token& next = t[i + 1];
+    return next.kind == Token::Colon || (next.kind == Token::Word && next.value >= kAmWord);
+}
+
+// Reads "h[:mm[:ss]]" starting at t[i] and leaves i on its last token;
+// false for a second time or a dangling colon.
+bool readTime(const std::vector<Token>& t, size_t& i, DateTextParts& parts)
+{
+    if (parts.hasTime)
+        return false;
+    parts.hasTime = true;
+    parts.hour = t[i].value;
+    int* fields[] = {&parts.minute, &parts.second};
+    for (int f = 0; f < 2 && i + 2 < t.size() && t[i + 1].kind == Token::Colon && t[i + 2].kind == Token::Number;
+         ++f) {
+        *fields[f] = t[i + 2].value;
+        i += 2;
+    }
+    return !(i + 1 < t.size() && t[i + 1].kind == Token::Colon);
+}
+
+struct DatePieces {
+    std::vector<Token> numbers;  // the date's numbers in the order written
+    int monthWord = 0;
+    int meridiem = 0;
+};
+
+// Sorts the tokens into the time (read into `parts`), the date's numbers and
+// its month name; weekday names and separators are skipped.
+bool collectPieces(const std::vector<Token>& t, DateTextParts& parts, DatePieces& pieces)
+{
+    for (size_t i = 0; i < t.size(); ++i) {
+        const Token& tok = t[i];
+        if (tok.kind == Token::Separator || (tok.kind == Token::Word && tok.value == kWeekdayWord))
+            continue;
+        if (tok.kind == Token::Colon)
+            return false;
+        if (tok.kind == Token::Word) {
+            int& slot = tok.value <= 12 ? pieces.monthWord : pieces.meridiem;
+            if (slot != 0 || (tok.value >= kAmWord && !parts.hasTime))
+                return false;
+            slot = tok.value;
+        } else if (startsTime(t, i)) {
+            if (!readTime(t, i, parts))
+                return false;
+        } else if (pieces.numbers.size() < 3) {
+            pieces.numbers.push_back(tok);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<DateTextParts> readDateText(QStringView text, int currentYear)
 {
     const auto tokens = tokenize(text);
-    if (!tokens)
-        return std::nullopt;
-    const std::vector<Token>& t = *tokens;
     DateTextParts parts;
-    std::vector<Token> dateNumbers;
-    int monthWord = 0;
-    int meridiem = 0;
-    for (size_t i = 0; i < t.size(); ++i) {
-        const Token& tok = t[i];
-        if (tok.kind == Token::Separator)
-            continue;
-        if (tok.kind == Token::Colon)
-            return std::nullopt;
-        if (tok.kind == Token::Word) {
-            if (tok.value <= 12) {
-                if (monthWord != 0)
-                    return std::nullopt;
-                monthWord = tok.value;
-            } else if (tok.value >= kAmWord) {
-                if (meridiem != 0 || !parts.hasTime)
-                    return std::nullopt;
-                meridiem = tok.value;
-            }
-            continue;
-        }
-        // A number starts a time when a colon or AM/PM follows it.
-        const bool colonNext = i + 1 < t.size() && t[i + 1].kind == Token::Colon;
-        const bool meridiemNext = i + 1 < t.size() && t[i + 1].kind == Token::Word && t[i + 1].value >= kAmWord;
-        if (colonNext || meridiemNext) {
-            if (parts.hasTime)
-                return std::nullopt;
-            parts.hasTime = true;
-            parts.hour = tok.value;
-            int* fields[] = {&parts.minute, &parts.second};
-            for (int f = 0; f < 2 && i + 2 < t.size() && t[i + 1].kind == Token::Colon
-                            && t[i + 2].kind == Token::Number;
-                 ++f) {
-                *fields[f] = t[i + 2].value;
-                i += 2;
-            }
-            if (i + 1 < t.size() && t[i + 1].kind == Token::Colon)
-                return std::nullopt;
-            continue;
-        }
-        if (dateNumbers.size() == 3)
-            return std::nullopt;
-        dateNumbers.push_back(tok);
-    }
-    if (!applyMeridiem(parts, meridiem))
+    DatePieces pieces;
+    if (!tokens || !collectPieces(*tokens, parts, pieces) || !applyMeridiem(parts, pieces.meridiem))
         return std::nullopt;
     if (parts.hasTime && (parts.hour > 23 || parts.minute > 59 || parts.second > 59))
         return std::nullopt;
-    if (!dateNumbers.empty() || monthWord != 0) {
-        if (!resolveDate(parts, dateNumbers, monthWord, currentYear))
+    if (!pieces.numbers.empty() || pieces.monthWord != 0) {
+        if (!resolveDate(parts, pieces.numbers, pieces.monthWord, currentYear))
             return std::nullopt;
     }
     if (!parts.hasDate && !parts.hasTime)

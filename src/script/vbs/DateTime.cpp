@@ -1,8 +1,10 @@
 #include "script/vbs/DateTime.h"
 
-#include <QRegularExpression>
-#include <QStringList>
+#include "script/vbs/DateText.h"
 
+#include <QDate>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -64,8 +66,11 @@ double combineDateTime(double daySerial, double timeFraction)
 
 DateParts dateParts(double serial)
 {
+    // Callers keep dates in range; anything else is pinned to the valid dates
+    // rather than overflowing the day count.
     if (!std::isfinite(serial))
         serial = 0;
+    serial = std::clamp(serial, kMinDateSerial, kMaxDateSerial);
     double day = std::trunc(serial);
     double fraction = std::fabs(serial - day);
     auto seconds = static_cast<int64_t>(std::llround(fraction * 86400.0));
@@ -111,141 +116,15 @@ QString formatDateDefault(double serial)
     return formatShortDate(p) + QLatin1Char(' ') + formatLongTime(p);
 }
 
-namespace {
-
-int monthFromName(const QString& word)
-{
-    static const char* const names[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                        "jul", "aug", "sep", "oct", "nov", "dec"};
-    if (word.size() < 3)
-        return 0;
-    for (int i = 0; i < 12; ++i) {
-        if (QLatin1String(names[i]).compare(word.left(3), Qt::CaseInsensitive) == 0)
-            return i + 1;
-    }
-    return 0;
-}
-
-int expandYear(int year, int digits)
-{
-    if (digits <= 2)
-        return year < 30 ? 2000 + year : 1900 + year;
-    return year;
-}
-
-// Reads "h:mm[:ss]" plus an optional AM/PM word; false when it is no time.
-bool parseTimePart(const QStringList& parts, double& fraction)
-{
-    if (parts.isEmpty())
-        return false;
-    QStringList hms = parts[0].split(QLatin1Char(':'));
-    if (hms.size() < 2 || hms.size() > 3)
-        return false;
-    int v[3] = {0, 0, 0};
-    for (int i = 0; i < hms.size(); ++i) {
-        bool ok = false;
-        v[i] = hms[i].toInt(&ok);
-        if (!ok || v[i] < 0 || hms[i].size() > 2)
-            return false;
-    }
-    if (parts.size() > 2)
-        return false;
-    if (parts.size() == 2) {
-        QString ampm = parts[1].toUpper();
-        if (ampm != QLatin1String("AM") && ampm != QLatin1String("PM"))
-            return false;
-        if (v[0] < 1 || v[0] > 12)
-            return false;
-        v[0] %= 12;
-        if (ampm == QLatin1String("PM"))
-            v[0] += 12;
-    }
-    if (v[0] > 23 || v[1] > 59 || v[2] > 59)
-        return false;
-    fraction = timeSerial(v[0], v[1], v[2]);
-    return true;
-}
-
-// Reads the date words: "m/d/yyyy", "yyyy-m-d", "m-d-yyyy", "Jan 2 2020", "2 Jan 2020".
-std::optional<double> parseDatePart(const QStringList& words)
-{
-    QStringList fields;
-    int monthName = 0;
-    for (const QString& w : words) {
-        for (const QString& f : w.split(QRegularExpression(QStringLiteral("[/\\-.,]")), Qt::SkipEmptyParts)) {
-            if (int m = monthFromName(f)) {
-                if (monthName)
-                    return std::nullopt;
-                monthName = m;
-            } else {
-                fields << f;
-            }
-        }
-    }
-    int n[3] = {0, 0, 0};
-    int digits[3] = {0, 0, 0};
-    if (fields.size() > 3 || fields.isEmpty())
-        return std::nullopt;
-    for (int i = 0; i < fields.size(); ++i) {
-        bool ok = false;
-        n[i] = fields[i].toInt(&ok);
-        digits[i] = static_cast<int>(fields[i].size());
-        if (!ok || n[i] < 0 || digits[i] > 4)
-            return std::nullopt;
-    }
-    int y = 0, m = 0, d = 0;
-    if (monthName) {
-        if (fields.size() != 2)
-            return std::nullopt;
-        m = monthName;
-        d = n[0];
-        y = expandYear(n[1], digits[1]);
-    } else if (fields.size() == 3 && digits[0] >= 3) {
-        y = n[0], m = n[1], d = n[2];
-    } else if (fields.size() == 3) {
-        m = n[0], d = n[1], y = expandYear(n[2], digits[2]);
-    } else {
-        return std::nullopt;
-    }
-    if (m < 1 || m > 12 || d < 1 || d > 31 || y < 100 || y > 9999)
-        return std::nullopt;
-    auto serial = dateSerial(y, m, d);
-    if (!serial)
-        return std::nullopt;
-    DateParts check = dateParts(*serial);
-    if (check.day != d)
-        return std::nullopt;
-    return serial;
-}
-
-}  // namespace
-
 std::optional<double> parseDateText(const QString& text)
 {
-    QStringList words = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.isEmpty() || words.size() > 6)
+    const auto parts = readDateText(text, QDate::currentDate().year());
+    if (!parts)
         return std::nullopt;
-    // The time, when present, is the word with ':' and an AM/PM word after it.
-    qsizetype timeAt = -1;
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        if (words[i].contains(QLatin1Char(':'))) {
-            timeAt = i;
-            break;
-        }
-    }
-    double fraction = 0;
-    QStringList dateWords = words;
-    if (timeAt >= 0) {
-        if (!parseTimePart(words.mid(timeAt), fraction))
-            return std::nullopt;
-        dateWords = words.mid(0, timeAt);
-    }
-    if (dateWords.isEmpty())
-        return timeAt >= 0 ? std::optional<double>(fraction) : std::nullopt;
-    auto day = parseDatePart(dateWords);
+    const auto day = dateSerial(parts->year, parts->month, parts->day);
     if (!day)
         return std::nullopt;
-    return combineDateTime(*day, fraction);
+    return combineDateTime(*day, timeSerial(parts->hour, parts->minute, parts->second));
 }
 
 }  // namespace quillon::vbs

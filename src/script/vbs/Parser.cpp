@@ -471,7 +471,8 @@ private:
 
     int depthOf(int32_t child, NodeKind kind) const
     {
-        bool hasChildren = kind == NodeKind::Negate || kind == NodeKind::Not || kind == NodeKind::Binary || kind == NodeKind::Member;
+        bool hasChildren = kind == NodeKind::Negate || kind == NodeKind::Not || kind == NodeKind::Binary
+            || kind == NodeKind::Member || kind == NodeKind::Apply;
         if (!hasChildren || child < 0)
             return 0;
         return m_depths[static_cast<size_t>(child)];
@@ -662,6 +663,13 @@ private:
                 int column = tok().pos;
                 std::vector<int32_t> args = parenArguments();
                 node = applyArguments(node, args, column);
+            } else if (tok().kind == Tok::LParen && (m_p.nodes[static_cast<size_t>(node)].flags & kHasArgs)) {
+                Node n;
+                n.kind = NodeKind::Apply;
+                n.a = node;
+                n.column = tok().pos;
+                node = addNode(n);
+                node = applyArguments(node, parenArguments(), n.column);
             } else {
                 return node;
             }
@@ -672,7 +680,7 @@ private:
     {
         const Node& n = m_p.nodes[static_cast<size_t>(node)];
         return (n.kind == NodeKind::Variable || n.kind == NodeKind::Builtin || n.kind == NodeKind::Member)
-            && n.argCount == 0 && !(n.flags & kHasArgs);
+            && !(n.flags & kHasArgs);
     }
 
     int32_t member(int32_t object)
@@ -740,13 +748,11 @@ private:
         m_depths[static_cast<size_t>(node)] = static_cast<int16_t>(depth);
         n.firstArg = storeArguments(args);
         n.argCount = static_cast<int32_t>(args.size());
-        if (n.kind == NodeKind::Variable) {
+        if (n.kind == NodeKind::Variable)
             n.kind = NodeKind::Index;
-        } else if (n.kind == NodeKind::Member) {
-            n.flags |= kHasArgs;
-        } else if (n.kind != NodeKind::Builtin) {
+        else if (n.kind != NodeKind::Member && n.kind != NodeKind::Builtin && n.kind != NodeKind::Apply)
             throw VbsError(1025, column);
-        }
+        n.flags |= kHasArgs;
         m_p.nodes[static_cast<size_t>(node)] = n;
         return node;
     }
@@ -1100,7 +1106,7 @@ private:
 
     void assignment(int32_t target, bool isSet, int column)
     {
-        const Node& t = m_p.nodes[static_cast<size_t>(target)];
+        const Node t = m_p.nodes[static_cast<size_t>(target)];  // a copy: parsing the value adds nodes
         if (t.kind == NodeKind::Constant || t.kind == NodeKind::Builtin || t.kind == NodeKind::ErrObject) {
             throw VbsError::withName(501, t.name >= 0 ? m_p.names[static_cast<size_t>(t.name)] : QString(), column);
         }

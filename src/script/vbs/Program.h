@@ -22,13 +22,14 @@ enum class NodeKind : uint8_t {
     Builtin,    // a: builtin index; args
     Index,      // a: slot; name; args: a(i, j) or a call of an unknown name
     Member,     // a: object node; name; args when hasArgs
+    Apply,      // a: a call's node; args: indexes into its result, Split(s, ",")(1)
     ErrObject,  // the Err object (its Number where a value is wanted)
     Missing,    // an omitted argument: f(1, , 2)
 };
 
 enum NodeFlags : uint8_t {
     kLiteral = 1,   // a literal constant (the typed-comparison rule)
-    kHasArgs = 2,   // a member with an argument list
+    kHasArgs = 2,   // written with an argument list (possibly empty)
 };
 
 struct Node {

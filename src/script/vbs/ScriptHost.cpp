@@ -25,9 +25,13 @@ namespace quillon::vbs {
 
 namespace {
 
+// The parse cache holds at most this many texts and this many characters in
+// all; when either would be exceeded it starts over. Loops run a handful of
+// texts, so starting over costs one parse per text.
 constexpr size_t kMaxCacheEntries = 4096;
+constexpr size_t kMaxCachedChars = 1u << 20;
 constexpr qsizetype kMaxCachedText = 8192;
-constexpr size_t kMaxSlots = 1u << 20;
+constexpr size_t kMaxSlots = 1u << 18;
 constexpr int kMaxEvalNesting = 10;
 
 const QString kRuntimeSource = QStringLiteral("Microsoft VBScript runtime error");
@@ -51,7 +55,20 @@ struct TextHash {
     size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
 };
 
-using ProgramCache = std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>>;
+struct ProgramCache {
+    std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>> programs;
+    size_t chars = 0;
+
+    bool full(size_t extra) const
+    {
+        return programs.size() >= kMaxCacheEntries || chars + extra > kMaxCachedChars;
+    }
+    void clear()
+    {
+        programs.clear();
+        chars = 0;
+    }
+};
 
 std::u16string_view viewOf(QStringView text)
 {
@@ -205,19 +222,21 @@ struct ScriptHost::Impl final : SlotResolver {
     const Program& program(QStringView text, bool expression)
     {
         ProgramCache& cache = expression ? expressionCache : statementCache;
-        auto it = cache.find(viewOf(text));
-        if (it != cache.end())
+        auto it = cache.programs.find(viewOf(text));
+        if (it != cache.programs.end())
             return *it->second;
         auto parsed = std::make_unique<Program>(parseProgram(text, expression, *this));
+        const auto size = static_cast<size_t>(text.size());
         // Programs of a running call must stay alive: the cache is only
         // emptied between top-level calls.
-        if (text.size() > kMaxCachedText || (cache.size() >= kMaxCacheEntries && nesting > 0)) {
+        if (text.size() > kMaxCachedText || (cache.full(size) && nesting > 0)) {
             transient.push_back(std::move(parsed));
             return *transient.back();
         }
-        if (cache.size() >= kMaxCacheEntries)
+        if (cache.full(size))
             cache.clear();
-        auto inserted = cache.emplace(std::u16string(viewOf(text)), std::move(parsed));
+        cache.chars += size;
+        auto inserted = cache.programs.emplace(std::u16string(viewOf(text)), std::move(parsed));
         return *inserted.first->second;
     }
 
@@ -319,6 +338,7 @@ struct ScriptHost::Impl final : SlotResolver {
         case NodeKind::Builtin: return callBuiltin(p, n);
         case NodeKind::Index: return index(p, n);
         case NodeKind::Member: return member(p, n);
+        case NodeKind::Apply: return apply(p, n);
         case NodeKind::ErrObject: return Value::fromLong(err->number);
         case NodeKind::Missing: return Value();
         default: return eval(p, static_cast<int32_t>(&n - p.nodes.data()));
@@ -437,6 +457,21 @@ struct ScriptHost::Impl final : SlotResolver {
         Arguments args;
         evalArguments(p, n, args);
         return object->invoke(nameOf(p, n), args.span());
+    }
+
+    // f(x)(i): an element of the array a call returned, or its object's default member.
+    Value apply(const Program& p, const Node& n)
+    {
+        Value target = eval(p, n.a);
+        Arguments args;
+        evalArguments(p, n, args);
+        if (target.isArray()) {
+            std::vector<int32_t> indexes = indexesOf(args.span());
+            return std::as_const(*target.arrayValue()).at(indexes.data(), indexes.size());
+        }
+        if (target.isObject() && target.objectValue())
+            return target.objectValue()->invoke(QString(), args.span());
+        throw VbsError(13);
     }
 
     Value nestedEval(QStringView text)

@@ -75,8 +75,6 @@ public:
     static Value fromArray(std::shared_ptr<ArrayData> array);
     // The narrowest of Integer, Long, Double holding n: how integer arithmetic widens.
     static Value fromWideInteger(int64_t n);
-    // Integer if n fits, else Long, else Double.
-    static Value fromLongOrWider(int64_t n) { return fromWideInteger(n); }
 
     Type type() const { return m_type; }
     bool isEmpty() const { return m_type == Type::Empty; }
@@ -163,7 +161,8 @@ struct ArrayData {
 std::optional<double> parseNumericText(QStringView text);
 
 // CStr rendering of a Double (15 significant digits) or Single (7): "0.5",
-// "1E+16", "-1.5E-07", "1.#INF" is never produced (infinities do not occur).
+// "1E+16", "-1.5E-07". Arithmetic reports overflow instead of producing an
+// infinity; should one arrive anyway it renders as "1.#INF".
 QString formatDouble(double value, int significantDigits = 15);
 // CStr rendering of a Currency amount scaled by 10000: "1.5", "-0.0001".
 QString formatCurrency(int64_t scaled);

@@ -349,6 +349,10 @@ TEST(VbsConformance, ArraysHaveValueSemanticsAndBounds)
         {"", "undeclared(0)", "!13"},
         {"", "UBound(Array())", "=-1"},
         {"n = 3 : ReDim a(n)", "UBound(a)", "=3"},
+        {"", "Array(1,2,3)(1)", "=2"},
+        {"", "Array()(0)", "!9"},
+        {"x = Array(Array(1,2), 3)", "x(0)(1)", "=2"},
+        {"x = Array(Array(1,2), 3)", "x(1)(0)", "!13"},
     };
     RUN_TABLE(cases);
 }
@@ -370,8 +374,13 @@ TEST(VbsConformance, StatementsKeepTheGlobalScope)
         {"s = \"\" : s = s & \"a\" : s = s & 1 : s = s & Null", "s", "=a1"},
         {"t = \"ab\" : u = t : t = t & \"c\"", "u & \"|\" & t", "=ab|abc"},
         {"x = Empty : x = x & \"a\"", "x", "=a"},
+        {"t = \"ab\" : t = t & t : t = t & t", "t", "=abababab"},
+        {"Const c = \"k\" : c = c & \"x\"", "c", "setup failed: 501 Illegal assignment: 'c'"},
         {"i = 0 : i = i + 1 : i = i + 1", "i", "=2"},
         {"Private p : p = 2", "p", "=2"},
+        // How the engine writes a query's answer back: quotes doubled, line breaks spliced in.
+        {"x = \"say \"\"hi\"\"\"&chr(13)&\"\"&chr(10)&\"next\"", "x = \"say \"\"hi\"\"\" & vbCrLf & \"next\"", "=True"},
+        {"x = \",5\"", "x", "=,5"},
         {"x = 1\ny = 2", "x + y", "=3"},
         {"Call MsgBox(\"a\", 0) : x = 1", "x", "=1"},
         {"MsgBox \"a\", 0 : x = 1", "x", "=1"},

@@ -270,6 +270,14 @@ TEST(VbsHost, RandomInputNeverCrashesOrHangs)
             ASSERT_GT(host.error().number, 0) << text.toStdString();
             ASSERT_FALSE(host.error().description.isEmpty()) << text.toStdString();
         }
+        // The engine retries a 1044 with every parenthesis blanked out, for as
+        // long as 1044 comes back: the blanked text must never give 1044 again.
+        if (!ok && host.error().number == 1044) {
+            QString blanked = text;
+            blanked.replace(QLatin1Char('('), QLatin1Char(' ')).replace(QLatin1Char(')'), QLatin1Char(' '));
+            host.executeStatement(blanked);
+            ASSERT_NE(host.error().number, 1044) << blanked.toStdString();
+        }
         if (round % 500 == 0)
             host.reset();
     }
