@@ -12,6 +12,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -103,22 +104,32 @@ public:
         }
     }
 
+    ~X11Keyboard() override
+    {
+        std::lock_guard lock(m_c->mutex());
+        for (KeyCode code : m_boundSpares) {
+            KeySym none = NoSymbol;
+            XChangeKeyboardMapping(m_c->display(), code, 1, &none, 1);
+        }
+        XSync(m_c->display(), False);
+    }
+
     bool readKeyState(KeyState& state) override
     {
         char keys[32];
         Window rootReturn, childReturn;
         int rx, ry, wx, wy;
         unsigned mask = 0;
+        state.fill(0);
         {
             std::lock_guard lock(m_c->mutex());
             XQueryKeymap(m_c->display(), keys);
             XQueryPointer(m_c->display(), m_c->root(), &rootReturn, &childReturn, &rx, &ry,
                           &wx, &wy, &mask);
+            for (const auto& [vk, code] : m_stateMap)
+                if (keys[code >> 3] & (1 << (code & 7)))
+                    state[vk] = 0x80;
         }
-        state.fill(0);
-        for (const auto& [vk, code] : m_stateMap)
-            if (keys[code >> 3] & (1 << (code & 7)))
-                state[vk] = 0x80;
         for (const auto& [vk, buttonMask] : kButtonKeys)
             if (mask & buttonMask)
                 state[vk] = 0x80;
@@ -131,11 +142,13 @@ public:
 
     void sendKey(int vk, int, int flags) override
     {
-        if (vk <= 0 || vk > 255 || m_keycodes[vk] == 0)
+        if (vk <= 0 || vk > 255)
             return;
         std::lock_guard lock(m_c->mutex());
-        XTestFakeKeyEvent(m_c->display(), m_keycodes[vk], (flags & kKeyUp) ? False : True,
-                          CurrentTime);
+        const KeyCode code = keycodeLocked(vk);
+        if (code == 0)
+            return;
+        XTestFakeKeyEvent(m_c->display(), code, (flags & kKeyUp) ? False : True, CurrentTime);
         XFlush(m_c->display());
     }
 
@@ -143,15 +156,59 @@ public:
     {
         // X keycodes are the kernel's key numbers plus 8, which for the keys
         // of a PC keyboard are its set-1 scan codes.
-        if (vk <= 0 || vk > 255 || m_keycodes[vk] < 8)
+        if (vk <= 0 || vk > 255)
             return 0;
-        return m_keycodes[vk] - 8;
+        std::lock_guard lock(m_c->mutex());
+        return m_keycodes[vk] < 8 ? 0 : m_keycodes[vk] - 8;
     }
 
 private:
+    // Keys whose keysym the keyboard map lacks (F13 to F24 on many layouts)
+    // get a spare keycode bound on first use, while spare ones last. The
+    // bindings are undone when the backend closes.
+    KeyCode keycodeLocked(int vk)
+    {
+        if (m_keycodes[vk] != 0 || m_triedSpare[vk])
+            return m_keycodes[vk];
+        m_triedSpare[vk] = true;
+        const KeySym sym = keysymForVirtualKey(vk);
+        if (sym == NoSymbol)
+            return 0;
+        const KeyCode code = spareKeycode();
+        if (code == 0)
+            return 0;
+        KeySym syms[2] = {sym, sym};
+        XChangeKeyboardMapping(m_c->display(), code, 2, syms, 1);
+        XSync(m_c->display(), False);
+        m_boundSpares.push_back(code);
+        m_keycodes[vk] = code;
+        m_stateMap.emplace_back(vk, code);
+        return code;
+    }
+
+    KeyCode spareKeycode()
+    {
+        int minCode = 0, maxCode = 0, perCode = 0;
+        XDisplayKeycodes(m_c->display(), &minCode, &maxCode);
+        KeySym* map = XGetKeyboardMapping(m_c->display(), static_cast<KeyCode>(minCode),
+                                          maxCode - minCode + 1, &perCode);
+        if (!map)
+            return 0;
+        KeyCode found = 0;
+        for (int code = maxCode; code >= minCode && found == 0; --code) {
+            const KeySym* syms = map + (code - minCode) * perCode;
+            if (std::all_of(syms, syms + perCode, [](KeySym s) { return s == NoSymbol; }))
+                found = static_cast<KeyCode>(code);
+        }
+        XFree(map);
+        return found;
+    }
+
     std::shared_ptr<Connection> m_c;
     std::array<KeyCode, 256> m_keycodes{};
+    std::array<bool, 256> m_triedSpare{};
     std::vector<std::pair<int, KeyCode>> m_stateMap;
+    std::vector<KeyCode> m_boundSpares;
 };
 
 class X11Mouse final : public Mouse {
