@@ -48,22 +48,33 @@ TGMWindow::TGMWindow(platform::Windows* windows) : m_windows(windows) {}
 
 bool TGMWindow::matches(WindowHandle h, const QString& titleFragment, const QString& classFragment)
 {
+    platform::WindowTexts texts;
+    if (!titleFragment.isEmpty())
+        texts.title = m_windows->title(h);
+    if (!classFragment.isEmpty())
+        texts.className = m_windows->className(h);
+    return textsMatch(texts, titleFragment, classFragment);
+}
+
+bool TGMWindow::textsMatch(const platform::WindowTexts& texts, const QString& titleFragment,
+                           const QString& classFragment)
+{
     // The title is tested first; a window whose title matches is taken once.
-    if (!titleFragment.isEmpty()
-        && fragmentMatches(titleFragment, cutToBytes(m_windows->title(h), kSearchTextBytes)))
-        return true;
-    return !classFragment.isEmpty()
-           && fragmentMatches(classFragment, cutToBytes(m_windows->className(h), kSearchTextBytes));
+    return fragmentMatches(titleFragment, cutToBytes(texts.title, kSearchTextBytes))
+           || fragmentMatches(classFragment, cutToBytes(texts.className, kSearchTextBytes));
 }
 
 arhandle TGMWindow::FindHandles(const QString& titleFragment, const QString& classFragment)
 {
     arhandle result;
     if (m_windows) {
-        for (WindowHandle h : m_windows->topLevelWindows()) {
+        const std::vector<WindowHandle> top = m_windows->topLevelWindows();
+        const std::vector<platform::WindowTexts> texts =
+            m_windows->texts(top, !titleFragment.isEmpty(), !classFragment.isEmpty());
+        for (std::size_t i = 0; i < top.size(); ++i) {
             // Owned pop-ups report their owner as parent and are skipped.
-            if (matches(h, titleFragment, classFragment) && m_windows->parent(h) == 0)
-                result.push_back(h);
+            if (textsMatch(texts[i], titleFragment, classFragment) && m_windows->parent(top[i]) == 0)
+                result.push_back(top[i]);
         }
     }
     if (result.empty())
@@ -154,14 +165,17 @@ WindowHandle TGMWindow::FindTopWindow(const QString& title, const QString& class
 
 void TGMWindow::appendTitled(arWndType& list, bool skipListed)
 {
-    for (WindowHandle h : m_windows->topLevelWindows()) {
-        const QString title = cutToBytes(m_windows->title(h), kListTextBytes);
+    const std::vector<WindowHandle> top = m_windows->topLevelWindows();
+    const std::vector<platform::WindowTexts> texts = m_windows->texts(top, true, true);
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        const WindowHandle h = top[i];
+        const QString title = cutToBytes(texts[i].title, kListTextBytes);
         if (title.isEmpty() || m_windows->parent(h) != 0)
             continue;
         if (skipListed && std::any_of(list.begin(), list.end(),
                                       [h](const WndType& w) { return w.handle == h; }))
             continue;
-        list.push_back({title, cutToBytes(m_windows->className(h), kListTextBytes), h});
+        list.push_back({title, cutToBytes(texts[i].className, kListTextBytes), h});
     }
 }
 

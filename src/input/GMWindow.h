@@ -93,6 +93,8 @@ private:
         std::size_t index = 0;
     };
     bool matches(WindowHandle h, const QString& titleFragment, const QString& classFragment);
+    static bool textsMatch(const platform::WindowTexts& texts, const QString& titleFragment,
+                           const QString& classFragment);
     bool searchBelow(WindowHandle parent, const QString& titleFragment,
                      const QString& classFragment, Found& found);
     bool findFirstDescendant(WindowHandle parent, const QString& titleFragment,

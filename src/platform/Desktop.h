@@ -57,6 +57,11 @@ struct Point {
 
 using KeyState = std::array<std::uint8_t, 256>;
 
+struct WindowTexts {
+    QString title;
+    QString className;
+};
+
 class Keyboard {
 public:
     virtual ~Keyboard() = default;
@@ -93,6 +98,20 @@ public:
     virtual QString title(WindowHandle window) = 0;
     // The window's class name; empty when it has none or is not a window.
     virtual QString className(WindowHandle window) = 0;
+    // Titles and/or class names of many windows at once (a search over every
+    // top-level window); what is not asked for stays empty.
+    virtual std::vector<WindowTexts> texts(const std::vector<WindowHandle>& windows,
+                                           bool wantTitles, bool wantClassNames)
+    {
+        std::vector<WindowTexts> result(windows.size());
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            if (wantTitles)
+                result[i].title = title(windows[i]);
+            if (wantClassNames)
+                result[i].className = className(windows[i]);
+        }
+        return result;
+    }
     // Sets the title. False for a bad handle.
     virtual bool setTitle(WindowHandle window, const QString& text) = 0;
     // Clicks the middle of the window (a button press, as BM_CLICK would).

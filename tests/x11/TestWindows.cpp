@@ -24,7 +24,12 @@ struct TestWindows::Impl {
 
 TestWindows::TestWindows(const QString& display) : d(std::make_unique<Impl>())
 {
-    d->display = XOpenDisplay(display.toLocal8Bit().constData());
+    // Xvfb sometimes drops a connection made right after another one closed.
+    for (int attempt = 0; attempt < 5 && !d->display; ++attempt) {
+        d->display = XOpenDisplay(display.toLocal8Bit().constData());
+        if (!d->display)
+            QThread::msleep(20 * (attempt + 1));
+    }
 }
 
 TestWindows::~TestWindows()

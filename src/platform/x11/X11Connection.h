@@ -12,6 +12,7 @@
 #include <mutex>
 
 struct _XDisplay;
+struct xcb_connection_t;
 
 namespace quillon::platform::x11 {
 
@@ -36,6 +37,9 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     _XDisplay* display() const { return m_display; }
+    // A second, XCB connection to the same server for requests sent in a
+    // batch and answered together; null when it could not be opened.
+    xcb_connection_t* batch() const { return m_batch; }
     XId root() const { return m_root; }
     const Atoms& atoms() const { return m_atoms; }
     // Held around every Xlib call on this connection.
@@ -48,8 +52,9 @@ public:
     bool hadError();
 
 private:
-    explicit Connection(_XDisplay* display);
+    Connection(_XDisplay* display, xcb_connection_t* batch);
     _XDisplay* m_display;
+    xcb_connection_t* m_batch;
     XId m_root;
     Atoms m_atoms;
     std::mutex m_mutex;

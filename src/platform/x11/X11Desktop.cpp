@@ -11,8 +11,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -273,6 +276,19 @@ private:
     std::shared_ptr<Connection> m_connection;
 };
 
+// X servers (Xvfb among them) now and then drop a connection made right
+// after another client went away; a few tries a moment apart get through.
+template <typename Open>
+auto openWithRetries(Open open)
+{
+    auto connection = open();
+    for (int attempt = 1; !connection && attempt < 5; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * attempt));
+        connection = open();
+    }
+    return connection;
+}
+
 }  // namespace
 
 XId keysymForVirtualKey(int vk)
@@ -285,8 +301,8 @@ XId keysymForVirtualKey(int vk)
     return NoSymbol;
 }
 
-Connection::Connection(Display* display)
-    : m_display(display), m_root(DefaultRootWindow(display))
+Connection::Connection(Display* display, xcb_connection_t* batch)
+    : m_display(display), m_batch(batch), m_root(DefaultRootWindow(display))
 {
     auto atom = [display](const char* name) { return XInternAtom(display, name, False); };
     m_atoms.netClientListStacking = atom("_NET_CLIENT_LIST_STACKING");
@@ -300,6 +316,8 @@ Connection::Connection(Display* display)
 
 Connection::~Connection()
 {
+    if (m_batch)
+        xcb_disconnect(m_batch);
     XCloseDisplay(m_display);
 }
 
@@ -307,7 +325,8 @@ std::unique_ptr<Connection> Connection::open(const QString& name, QString* error
 {
     initXlibOnce();
     const QByteArray bytes = name.toLocal8Bit();
-    Display* display = XOpenDisplay(name.isEmpty() ? nullptr : bytes.constData());
+    const char* displayName = name.isEmpty() ? nullptr : bytes.constData();
+    Display* display = openWithRetries([&] { return XOpenDisplay(displayName); });
     if (!display) {
         if (error)
             *error = QString::fromLatin1(kNoDisplayError);
@@ -320,7 +339,14 @@ std::unique_ptr<Connection> Connection::open(const QString& name, QString* error
             *error = QStringLiteral("the X11 display has no XTest extension");
         return nullptr;
     }
-    return std::unique_ptr<Connection>(new Connection(display));
+    xcb_connection_t* batch = openWithRetries([&]() -> xcb_connection_t* {
+        xcb_connection_t* c = xcb_connect(displayName, nullptr);
+        if (!xcb_connection_has_error(c))
+            return c;
+        xcb_disconnect(c);
+        return nullptr;
+    });
+    return std::unique_ptr<Connection>(new Connection(display, batch));
 }
 
 void Connection::clearErrors()

@@ -11,8 +11,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace quillon::platform::x11 {
 namespace {
@@ -86,6 +88,37 @@ QString decodeText(Display* d, const XTextProperty& text, Atom utf8)
     return result;
 }
 
+struct BatchReply {
+    xcb_get_property_reply_t* reply = nullptr;
+    BatchReply(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
+    {
+        xcb_generic_error_t* error = nullptr;
+        reply = xcb_get_property_reply(c, cookie, &error);
+        std::free(error);  // a bad window simply has no text
+    }
+    ~BatchReply() { std::free(reply); }
+    BatchReply(const BatchReply&) = delete;
+    BatchReply& operator=(const BatchReply&) = delete;
+    bool is(xcb_atom_t type) const { return reply && reply->type == type && reply->format == 8; }
+    QByteArray bytes() const
+    {
+        return QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                          xcb_get_property_value_length(reply));
+    }
+};
+
+// The class is the second of WM_CLASS's two NUL-terminated strings.
+QString classFromWmClass(const QByteArray& value)
+{
+    const qsizetype nul = value.indexOf('\0');
+    if (nul < 0)
+        return QString();
+    QByteArray cls = value.mid(nul + 1);
+    if (const qsizetype end = cls.indexOf('\0'); end >= 0)
+        cls.truncate(end);
+    return QString::fromLatin1(cls);
+}
+
 class X11Windows final : public Windows {
 public:
     explicit X11Windows(std::shared_ptr<Connection> c) : m_c(std::move(c)), m_d(m_c->display()) {}
@@ -101,8 +134,9 @@ public:
             return topFirst(std::vector<Window>(ids, ids + stacking.count));
         }
         std::vector<Window> roots = queryChildren(m_d, m_c->root());
-        for (Window& w : roots)
-            w = clientOf(w);
+        if (windowManagerRunning())
+            for (Window& w : roots)
+                w = clientOf(w);
         return topFirst(roots);
     }
 
@@ -168,6 +202,43 @@ public:
             XFree(hint.res_name);
         if (hint.res_class)
             XFree(hint.res_class);
+        return result;
+    }
+
+    std::vector<WindowTexts> texts(const std::vector<WindowHandle>& windows, bool wantTitles,
+                                   bool wantClassNames) override
+    {
+        xcb_connection_t* c = m_c->batch();
+        if (!c)
+            return Windows::texts(windows, wantTitles, wantClassNames);
+        std::vector<WindowTexts> result(windows.size());
+        std::vector<std::size_t> oddlyEncoded;
+        {
+            std::lock_guard lock(m_c->mutex());
+            // Every request goes out before the first answer is read: one
+            // round trip for the lot instead of one or two per window.
+            std::vector<xcb_get_property_cookie_t> netNames, names, classes;
+            for (WindowHandle w : windows) {
+                if (wantTitles) {
+                    netNames.push_back(property(c, w, m_c->atoms().netWmName));
+                    names.push_back(property(c, w, XCB_ATOM_WM_NAME));
+                }
+                if (wantClassNames)
+                    classes.push_back(property(c, w, XCB_ATOM_WM_CLASS));
+            }
+            for (std::size_t i = 0; i < windows.size(); ++i) {
+                if (wantTitles && !batchTitle(c, netNames[i], names[i], result[i].title))
+                    oddlyEncoded.push_back(i);
+                if (wantClassNames) {
+                    BatchReply reply(c, classes[i]);
+                    if (reply.is(XCB_ATOM_STRING))
+                        result[i].className = classFromWmClass(reply.bytes());
+                }
+            }
+        }
+        // Compound text needs Xlib's converters.
+        for (std::size_t i : oddlyEncoded)
+            result[i].title = title(windows[i]);
         return result;
     }
 
@@ -280,6 +351,30 @@ public:
     }
 
 private:
+    static xcb_get_property_cookie_t property(xcb_connection_t* c, WindowHandle w, XId atom)
+    {
+        return xcb_get_property(c, 0, w, static_cast<xcb_atom_t>(atom), XCB_GET_PROPERTY_TYPE_ANY,
+                                0, 65536);
+    }
+
+    // False when WM_NAME is in an encoding only Xlib can decode.
+    bool batchTitle(xcb_connection_t* c, xcb_get_property_cookie_t netName,
+                    xcb_get_property_cookie_t name, QString& title)
+    {
+        const BatchReply net(c, netName);
+        const BatchReply plain(c, name);
+        const auto utf8 = static_cast<xcb_atom_t>(m_c->atoms().utf8String);
+        if (net.is(utf8))
+            title = QString::fromUtf8(net.bytes());
+        else if (plain.is(XCB_ATOM_STRING))
+            title = QString::fromLatin1(plain.bytes());
+        else if (plain.is(utf8))
+            title = QString::fromUtf8(plain.bytes());
+        else
+            return !plain.reply || plain.reply->type == XCB_ATOM_NONE;
+        return true;
+    }
+
     // A window is top-level when it is a child of the root, or a client the
     // window manager has reparented into a frame (it then carries WM_STATE).
     bool isTopLevel(Window window, Window treeParent)
@@ -296,6 +391,15 @@ private:
             return w;
         const Window found = managedDescendant(w, 3);
         return found ? found : w;
+    }
+
+    // A window manager is the one client that redirects the root's
+    // substructure; without one the root's children are the clients.
+    bool windowManagerRunning()
+    {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(m_d, m_c->root(), &a)
+               && (a.all_event_masks & SubstructureRedirectMask);
     }
 
     Window managedDescendant(Window w, int depth)
