@@ -1,0 +1,113 @@
+// Small helpers shared by the built-in function groups: reading optional
+// arguments, the argument coercions VBScript applies before a function runs,
+// and the bound on string sizes every built-in that builds text respects.
+#pragma once
+
+#include "script/vbs/Builtins.h"
+#include "script/vbs/DateText.h"
+#include "script/vbs/DateTime.h"
+#include "script/vbs/Value.h"
+#include "script/vbs/VbsError.h"
+
+#include <QDate>
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace quillon::vbs::builtin {
+
+using Args = std::span<const Value>;
+
+// The longest text a built-in builds (64M UTF-16 units): beyond it the result
+// is error 14, "Out of string space", instead of exhausting memory.
+inline constexpr qsizetype kMaxStringLength = qsizetype(1) << 26;
+
+constexpr int kInvalidCall = 5;
+constexpr int kOverflow = 6;
+constexpr int kOutOfStringSpace = 14;
+constexpr int kTypeMismatch = 13;
+constexpr int kInvalidNull = 94;
+
+[[noreturn]] inline void raise(int number) { throw VbsError(number); }
+
+// True when argument `i` was passed.
+inline bool given(Args args, size_t i) { return i < args.size(); }
+
+// Text of an argument that must not be Null (94); Empty gives "".
+inline QString textArg(const Value& v)
+{
+    if (v.isNull())
+        raise(kInvalidNull);
+    return v.toText();
+}
+
+// A whole number argument (CLng rules: banker's rounding, 6 on overflow, 94 for Null).
+inline int32_t longArg(const Value& v)
+{
+    if (v.isNull())
+        raise(kInvalidNull);
+    return v.toLong();
+}
+
+// A whole number argument that may be given or not; `fallback` when absent.
+inline int32_t longArg(Args args, size_t i, int32_t fallback)
+{
+    return given(args, i) ? longArg(args[i]) : fallback;
+}
+
+// A Boolean argument (CBool rules), `fallback` when absent.
+inline bool boolArg(Args args, size_t i, bool fallback)
+{
+    if (!given(args, i))
+        return fallback;
+    if (args[i].isNull())
+        raise(kInvalidNull);
+    return args[i].toBool();
+}
+
+// vbBinaryCompare (0) or vbTextCompare (1); anything else is error 5.
+inline bool textCompareArg(Args args, size_t i)
+{
+    const int32_t mode = longArg(args, i, 0);
+    if (mode != 0 && mode != 1)
+        raise(kInvalidCall);
+    return mode == 1;
+}
+
+// A named constant used as a plain name (vbShortDate, vbMonday, vbRed, ...).
+template <int32_t N>
+Value longConstant(BuiltinContext&, Args)
+{
+    return Value::fromLong(N);
+}
+
+inline void checkLength(qint64 length)
+{
+    if (length > kMaxStringLength)
+        raise(kOutOfStringSpace);
+}
+
+// The serial of a date argument: dates as they are, text read as an English
+// date (13 when it is none), numbers as serials (6 outside the valid dates).
+// Null is error 94; functions that pass Null through test for it first.
+inline double dateArg(const Value& v)
+{
+    if (v.isNull())
+        raise(kInvalidNull);
+    if (v.isString()) {
+        const auto parts = readDateText(v.stringValue(), QDate::currentDate().year());
+        if (!parts)
+            raise(kTypeMismatch);
+        const auto day = dateSerial(parts->year, parts->month, parts->day);
+        if (!day)
+            raise(kOverflow);
+        return combineDateTime(*day, timeSerial(parts->hour, parts->minute, parts->second));
+    }
+    const double serial = v.toDateSerial();
+    if (!(serial >= kMinDateSerial && serial <= kMaxDateSerial))
+        raise(kOverflow);
+    return serial;
+}
+
+}  // namespace quillon::vbs::builtin

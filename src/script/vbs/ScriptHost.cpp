@@ -1,0 +1,820 @@
+// The evaluator: runs cached Programs against the global scope.
+//
+// Globals live in globals fixed at parse time; a slot's state says whether it
+// was ever declared or assigned, so reading a variable is an index and a
+// check. Integer arithmetic and comparisons of Integer/Long operands are done
+// inline; everything else goes through Operators.cpp.
+#include "script/vbs/ScriptHost.h"
+
+#include "script/vbs/Builtins.h"
+#include "script/vbs/HostObject.h"
+#include "script/vbs/Program.h"
+#include "script/vbs/Value.h"
+#include "script/vbs/VbsError.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <limits>
+#include <optional>
+#include <utility>
+#include <string_view>
+#include <unordered_map>
+
+namespace quillon::vbs {
+
+namespace {
+
+constexpr size_t kMaxCacheEntries = 4096;
+constexpr qsizetype kMaxCachedText = 8192;
+constexpr size_t kMaxSlots = 1u << 20;
+constexpr int kMaxEvalNesting = 10;
+
+const QString kRuntimeSource = QStringLiteral("Microsoft VBScript runtime error");
+const QString kCompileSource = QStringLiteral("Microsoft VBScript compilation error");
+
+enum SlotState : uint8_t {
+    Unset,      // never declared nor assigned: reads Empty (or a visible member)
+    Implicit,   // assigned without Dim
+    Declared,   // Dim, ReDim
+    Constant,   // Const
+    Named,      // added with addObject
+};
+
+struct Slot {
+    Value value;
+    SlotState state = Unset;
+};
+
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+};
+
+using ProgramCache = std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>>;
+
+std::u16string_view viewOf(QStringView text)
+{
+    return {text.utf16(), static_cast<size_t>(text.size())};
+}
+
+std::u16string lowerKey(QStringView s)
+{
+    std::u16string key(static_cast<size_t>(s.size()), u'\0');
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char16_t c = s[i].unicode();
+        key[static_cast<size_t>(i)] = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    }
+    return key;
+}
+
+// The Err object: the last error caught under On Error Resume Next.
+class ErrObject final : public HostObject {
+public:
+    QString typeName() const override { return QStringLiteral("ErrObject"); }
+
+    bool hasMember(const QString& name) const override
+    {
+        static const char* const names[] = {"number", "description", "source", "clear", "raise", "helpfile", "helpcontext"};
+        for (const char* n : names) {
+            if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        return false;
+    }
+
+    Value invoke(const QString& name, std::span<const Value> args) override
+    {
+        auto is = [&name](const char* n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
+        if (is("number") || name.isEmpty())
+            return Value::fromLong(number);
+        if (is("description"))
+            return Value::fromString(description);
+        if (is("source"))
+            return Value::fromString(source);
+        if (is("helpfile"))
+            return Value::fromString(QString());
+        if (is("helpcontext"))
+            return Value::fromLong(0);
+        if (is("clear")) {
+            clear();
+            return Value();
+        }
+        if (is("raise")) {
+            if (args.empty() || args.size() > 5)
+                throw VbsError::withName(450, QStringLiteral("Raise"));
+            int32_t n = args[0].toLong();
+            if (n <= 0 || n > 65535)
+                throw VbsError(5);
+            QString text = args.size() > 2 && !args[2].isEmpty() ? args[2].toText() : errorDescription(n);
+            throw VbsError(n, text);
+        }
+        throw VbsError::withName(438, name);
+    }
+
+    void setProperty(const QString& name, std::span<const Value>, const Value& value) override
+    {
+        if (name.compare(QLatin1String("number"), Qt::CaseInsensitive) == 0)
+            number = value.toLong();
+        else if (name.compare(QLatin1String("description"), Qt::CaseInsensitive) == 0)
+            description = value.toText();
+        else if (name.compare(QLatin1String("source"), Qt::CaseInsensitive) == 0)
+            source = value.toText();
+        else
+            throw VbsError::withName(438, name);
+    }
+
+    void clear()
+    {
+        number = 0;
+        description.clear();
+        source.clear();
+    }
+
+    int32_t number = 0;
+    QString description;
+    QString source;
+};
+
+bool isSmallInt(const Value& v)
+{
+    return v.type() == Value::Type::Integer || v.type() == Value::Type::Long;
+}
+
+// Integer/Long arithmetic, widening on overflow.
+Value widened(int64_t r, bool bothInteger)
+{
+    if (bothInteger && r >= std::numeric_limits<int16_t>::min() && r <= std::numeric_limits<int16_t>::max())
+        return Value::fromInteger(static_cast<int16_t>(r));
+    if (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max())
+        return Value::fromLong(static_cast<int32_t>(r));
+    return Value::fromDouble(static_cast<double>(r));
+}
+
+// Adds the built-in's name to an error raised inside it: "Overflow: 'CInt'".
+VbsError& named(VbsError& e, const QString& name)
+{
+    if (e.description == errorDescription(e.number))
+        e.description += QStringLiteral(": '") + name + QLatin1Char('\'');
+    return e;
+}
+
+}  // namespace
+
+struct ScriptHost::Impl final : SlotResolver {
+    std::deque<Slot> globals;
+    std::vector<QString> slotNames;
+    std::unordered_map<std::u16string, int32_t> slotIndex;
+    ProgramCache expressionCache;
+    ProgramCache statementCache;
+    std::vector<std::unique_ptr<Program>> transient;  // uncached programs of the running call
+    std::vector<std::pair<QString, std::shared_ptr<HostObject>>> visibleObjects;
+    std::shared_ptr<ErrObject> err = std::make_shared<ErrObject>();
+    bool optionExplicit = false;
+    bool resumeNext = false;
+    int nesting = 0;
+    RandomState random;
+    MsgBoxHandler msgBox;
+    BuiltinContext context{random, {}, {}};
+    ScriptError error;
+
+    Impl()
+    {
+        context.msgBox = [this](const QString& prompt, int buttons, const QString& title) {
+            return msgBox ? msgBox(prompt, buttons, title) : 1;
+        };
+        context.eval = [this](QStringView text) { return nestedEval(text); };
+    }
+
+    int32_t slotFor(QStringView name) override
+    {
+        std::u16string key = lowerKey(name);
+        auto it = slotIndex.find(key);
+        if (it != slotIndex.end())
+            return it->second;
+        if (globals.size() >= kMaxSlots)
+            return -1;
+        auto index = static_cast<int32_t>(globals.size());
+        globals.emplace_back();
+        slotNames.push_back(name.toString());
+        slotIndex.emplace(std::move(key), index);
+        return index;
+    }
+
+    // The parsed form of `text`, from the cache when it was seen before.
+    const Program& program(QStringView text, bool expression)
+    {
+        ProgramCache& cache = expression ? expressionCache : statementCache;
+        auto it = cache.find(viewOf(text));
+        if (it != cache.end())
+            return *it->second;
+        auto parsed = std::make_unique<Program>(parseProgram(text, expression, *this));
+        // Programs of a running call must stay alive: the cache is only
+        // emptied between top-level calls.
+        if (text.size() > kMaxCachedText || (cache.size() >= kMaxCacheEntries && nesting > 0)) {
+            transient.push_back(std::move(parsed));
+            return *transient.back();
+        }
+        if (cache.size() >= kMaxCacheEntries)
+            cache.clear();
+        auto inserted = cache.emplace(std::u16string(viewOf(text)), std::move(parsed));
+        return *inserted.first->second;
+    }
+
+    // ---- expressions ----
+
+    Value eval(const Program& p, int32_t index)
+    {
+        const Node& n = p.nodes[static_cast<size_t>(index)];
+        switch (n.kind) {
+        case NodeKind::Constant: return p.constants[static_cast<size_t>(n.a)];
+        case NodeKind::Variable: {
+            const Slot& s = globals[static_cast<size_t>(n.a)];
+            if (s.state != Unset)
+                return s.value;
+            return annotated(p, n);
+        }
+        case NodeKind::Binary: return binary(p, n);
+        default: return annotated(p, n);
+        }
+    }
+
+    // A node without side effects: reading it cannot change any variable.
+    static bool isSimple(const Program& p, int32_t index)
+    {
+        NodeKind k = p.nodes[static_cast<size_t>(index)].kind;
+        return k == NodeKind::Constant || k == NodeKind::Variable;
+    }
+
+    // The node's value without copying it when it is a constant or a variable.
+    const Value& ref(const Program& p, int32_t index, Value& scratch)
+    {
+        const Node& n = p.nodes[static_cast<size_t>(index)];
+        if (n.kind == NodeKind::Constant)
+            return p.constants[static_cast<size_t>(n.a)];
+        if (n.kind == NodeKind::Variable) {
+            const Slot& s = globals[static_cast<size_t>(n.a)];
+            if (s.state != Unset)
+                return s.value;
+        }
+        scratch = eval(p, index);
+        return scratch;
+    }
+
+    Value binary(const Program& p, const Node& n)
+    {
+        Value leftScratch, rightScratch;
+        const Value* left;
+        if (isSimple(p, n.b)) {
+            left = &ref(p, n.a, leftScratch);
+        } else {
+            leftScratch = eval(p, n.a);
+            left = &leftScratch;
+        }
+        const Value& right = ref(p, n.b, rightScratch);
+        if (isSmallInt(*left) && isSmallInt(right)) {
+            int64_t x = left->integralValue(), y = right.integralValue();
+            bool bothInteger = left->type() == Value::Type::Integer && right.type() == Value::Type::Integer;
+            switch (n.op) {
+            case BinaryOp::Add: return widened(x + y, bothInteger);
+            case BinaryOp::Sub: return widened(x - y, bothInteger);
+            case BinaryOp::Mul: return widened(x * y, bothInteger);
+            case BinaryOp::Eq: return Value::fromBool(x == y);
+            case BinaryOp::Ne: return Value::fromBool(x != y);
+            case BinaryOp::Lt: return Value::fromBool(x < y);
+            case BinaryOp::Gt: return Value::fromBool(x > y);
+            case BinaryOp::Le: return Value::fromBool(x <= y);
+            case BinaryOp::Ge: return Value::fromBool(x >= y);
+            default: break;
+            }
+        }
+        try {
+            return binaryOp(n.op, *left, right, p.nodes[static_cast<size_t>(n.a)].flags & kLiteral,
+                            p.nodes[static_cast<size_t>(n.b)].flags & kLiteral);
+        } catch (VbsError& e) {
+            if (e.column < 0)
+                e.column = n.column;
+            throw;
+        }
+    }
+
+    // The less common nodes; errors without a column get this node's.
+    Value annotated(const Program& p, const Node& n)
+    {
+        try {
+            return evalOther(p, n);
+        } catch (VbsError& e) {
+            if (e.column < 0)
+                e.column = n.column;
+            throw;
+        }
+    }
+
+    Value evalOther(const Program& p, const Node& n)
+    {
+        switch (n.kind) {
+        case NodeKind::Variable: return readUnset(p, n);
+        case NodeKind::Negate: return negate(eval(p, n.a));
+        case NodeKind::Not: return logicalNot(eval(p, n.a));
+        case NodeKind::Builtin: return callBuiltin(p, n);
+        case NodeKind::Index: return index(p, n);
+        case NodeKind::Member: return member(p, n);
+        case NodeKind::ErrObject: return Value::fromLong(err->number);
+        case NodeKind::Missing: return Value();
+        default: return eval(p, static_cast<int32_t>(&n - p.nodes.data()));
+        }
+    }
+
+    const QString& nameOf(const Program& p, const Node& n) const { return p.names[static_cast<size_t>(n.name)]; }
+
+    // A global name nobody declared or assigned: a member of an object added
+    // with visible members, or Empty.
+    HostObject* visibleOwner(const QString& name)
+    {
+        for (auto it = visibleObjects.rbegin(); it != visibleObjects.rend(); ++it) {
+            if (it->second && it->second->hasMember(name))
+                return it->second.get();
+        }
+        return nullptr;
+    }
+
+    Value readUnset(const Program& p, const Node& n)
+    {
+        const QString& name = nameOf(p, n);
+        if (HostObject* owner = visibleOwner(name))
+            return owner->invoke(name, {});
+        if (optionExplicit)
+            throw VbsError::withName(500, name);
+        return Value();
+    }
+
+    // Arguments, evaluated left to right into a small buffer.
+    struct Arguments {
+        std::array<Value, 6> small;
+        std::vector<Value> large;
+        size_t count = 0;
+        std::span<const Value> span() const
+        {
+            return large.empty() ? std::span<const Value>(small.data(), count) : std::span<const Value>(large);
+        }
+    };
+
+    void evalArguments(const Program& p, const Node& n, Arguments& out)
+    {
+        out.count = static_cast<size_t>(n.argCount);
+        if (out.count > out.small.size())
+            out.large.resize(out.count);
+        Value* target = out.count > out.small.size() ? out.large.data() : out.small.data();
+        for (size_t i = 0; i < out.count; ++i)
+            target[i] = eval(p, p.args[static_cast<size_t>(n.firstArg) + i]);
+    }
+
+    std::vector<int32_t> indexesOf(std::span<const Value> args)
+    {
+        std::vector<int32_t> indexes;
+        indexes.reserve(args.size());
+        for (const Value& a : args)
+            indexes.push_back(a.toLong());
+        return indexes;
+    }
+
+    Value callBuiltin(const Program& p, const Node& n)
+    {
+        const BuiltinEntry& entry = BuiltinTable::standard().at(n.a);
+        if (n.argCount < entry.minArgs || n.argCount > entry.maxArgs)
+            throw VbsError::withName(450, entry.name);
+        Arguments args;
+        evalArguments(p, n, args);
+        try {
+            return entry.fn(context, args.span());
+        } catch (VbsError& e) {
+            throw named(e, entry.name);
+        }
+    }
+
+    // name(args): an array element, a visible member call, or an object's default member.
+    Value index(const Program& p, const Node& n)
+    {
+        Arguments args;
+        evalArguments(p, n, args);
+        Slot& s = globals[static_cast<size_t>(n.a)];
+        const QString& name = nameOf(p, n);
+        if (s.state == Unset) {
+            if (HostObject* owner = visibleOwner(name))
+                return owner->invoke(name, args.span());
+            if (optionExplicit)
+                throw VbsError::withName(500, name);
+            throw VbsError::withName(13, name);
+        }
+        if (s.value.isArray()) {
+            std::vector<int32_t> indexes = indexesOf(args.span());
+            return std::as_const(*s.value.arrayValue()).at(indexes.data(), indexes.size());
+        }
+        if (s.value.isObject() && s.value.objectValue())
+            return s.value.objectValue()->invoke(QString(), args.span());
+        throw VbsError::withName(13, name);
+    }
+
+    // The object a member is read from: Nothing gives 91, a non-object 424.
+    std::shared_ptr<HostObject> objectOf(const Program& p, int32_t index)
+    {
+        const Node& n = p.nodes[static_cast<size_t>(index)];
+        if (n.kind == NodeKind::ErrObject)
+            return err;
+        Value v = eval(p, index);
+        if (!v.isObject()) {
+            bool named = n.kind == NodeKind::Variable || n.kind == NodeKind::Index;
+            throw named ? VbsError::withName(424, nameOf(p, n), n.column) : VbsError(424, n.column);
+        }
+        if (!v.objectValue())
+            throw VbsError(91, n.column);
+        return v.objectValue();
+    }
+
+    Value member(const Program& p, const Node& n)
+    {
+        std::shared_ptr<HostObject> object = objectOf(p, n.a);
+        Arguments args;
+        evalArguments(p, n, args);
+        return object->invoke(nameOf(p, n), args.span());
+    }
+
+    Value nestedEval(QStringView text)
+    {
+        if (nesting >= kMaxEvalNesting)
+            throw VbsError(28);
+        ++nesting;
+        struct Leave {
+            int& n;
+            ~Leave() { --n; }
+        } leave{nesting};
+        const Program& p = program(text, true);
+        if (p.errorNumber != 0)
+            throw VbsError(p.errorNumber, p.errorDescription);
+        return eval(p, p.root);
+    }
+
+    // ---- statements ----
+
+    void run(const Program& p, const Stmt& s)
+    {
+        switch (s.kind) {
+        case StmtKind::Assign: assign(p, s.target, eval(p, s.value), false); break;
+        case StmtKind::SetAssign: {
+            Value v = eval(p, s.value);
+            if (!v.isObject())
+                throw VbsError(424, p.nodes[static_cast<size_t>(s.value)].column);
+            assign(p, s.target, std::move(v), true);
+            break;
+        }
+        case StmtKind::AppendAssign: append(p, s); break;
+        case StmtKind::Call: call(p, s.value); break;
+        case StmtKind::Dim: dim(p, s); break;
+        case StmtKind::ReDim: redim(p, s); break;
+        case StmtKind::Const: defineConstants(p, s); break;
+        case StmtKind::Erase: erase(p, s); break;
+        case StmtKind::OptionExplicit: optionExplicit = true; break;
+        case StmtKind::OnErrorResumeNext:
+            resumeNext = true;
+            err->clear();
+            break;
+        case StmtKind::OnErrorGoto0:
+            resumeNext = false;
+            err->clear();
+            break;
+        }
+    }
+
+    void assign(const Program& p, int32_t target, Value value, bool isSet)
+    {
+        const Node& t = p.nodes[static_cast<size_t>(target)];
+        try {
+            if (!isSet && value.isObject())
+                throw value.objectValue() ? VbsError::withName(450, nameOf(p, t)) : VbsError(91);
+            switch (t.kind) {
+            case NodeKind::Variable: assignVariable(p, t, std::move(value)); return;
+            case NodeKind::Index: assignElement(p, t, value); return;
+            case NodeKind::Member: {
+                std::shared_ptr<HostObject> object = objectOf(p, t.a);
+                Arguments args;
+                evalArguments(p, t, args);
+                object->setProperty(nameOf(p, t), args.span(), value);
+                return;
+            }
+            default: throw VbsError(501);
+            }
+        } catch (VbsError& e) {
+            if (e.column < 0)
+                e.column = t.column;
+            throw;
+        }
+    }
+
+    void assignVariable(const Program& p, const Node& t, Value value)
+    {
+        Slot& s = globals[static_cast<size_t>(t.a)];
+        switch (s.state) {
+        case Constant: throw VbsError::withName(501, nameOf(p, t));
+        case Unset:
+            if (HostObject* owner = visibleOwner(nameOf(p, t))) {
+                owner->setProperty(nameOf(p, t), {}, value);
+                return;
+            }
+            if (optionExplicit)
+                throw VbsError::withName(500, nameOf(p, t));
+            s.state = Implicit;
+            break;
+        case Named: s.state = Implicit; break;
+        default: break;
+        }
+        s.value = std::move(value);
+    }
+
+    void assignElement(const Program& p, const Node& t, const Value& value)
+    {
+        Arguments args;
+        evalArguments(p, t, args);
+        Slot& s = globals[static_cast<size_t>(t.a)];
+        const QString& name = nameOf(p, t);
+        if (s.state == Unset) {
+            if (HostObject* owner = visibleOwner(name)) {
+                owner->setProperty(name, args.span(), value);
+                return;
+            }
+            throw VbsError::withName(optionExplicit ? 500 : 13, name);
+        }
+        if (s.value.isArray()) {
+            std::vector<int32_t> indexes = indexesOf(args.span());
+            s.value.mutableArray().at(indexes.data(), indexes.size()) = value;
+            return;
+        }
+        if (s.value.isObject() && s.value.objectValue()) {
+            s.value.objectValue()->setProperty(QString(), args.span(), value);
+            return;
+        }
+        throw VbsError::withName(13, name);
+    }
+
+    // x = x & y with x holding a string: the string grows in place.
+    void append(const Program& p, const Stmt& s)
+    {
+        const Node& concat = p.nodes[static_cast<size_t>(s.value)];
+        const Node& t = p.nodes[static_cast<size_t>(s.target)];
+        Slot& slot = globals[static_cast<size_t>(t.a)];
+        if ((slot.state == Implicit || slot.state == Declared) && slot.value.isString()) {
+            Value scratch;
+            const Value& right = ref(p, concat.b, scratch);
+            if (slot.value.isString()) {
+                if (right.isString()) {
+                    slot.value.mutableString().append(right.stringValue());
+                    return;
+                }
+                if (!right.isObject() && !right.isArray()) {
+                    slot.value.mutableString().append(right.toText());
+                    return;
+                }
+            }
+        }
+        assign(p, s.target, eval(p, s.value), false);
+    }
+
+    void call(const Program& p, int32_t index)
+    {
+        const Node& n = p.nodes[static_cast<size_t>(index)];
+        if (n.kind == NodeKind::Variable) {
+            Node asCall = n;
+            asCall.kind = NodeKind::Index;
+            asCall.argCount = 0;
+            annotated(p, asCall);
+            return;
+        }
+        eval(p, index);
+    }
+
+    Slot& declaredSlot(const Decl& d)
+    {
+        Slot& s = globals[static_cast<size_t>(d.slot)];
+        if (s.state == Constant)
+            throw VbsError(1041);
+        if (s.state == Unset || s.state == Implicit || s.state == Named)
+            s.state = Declared;
+        return s;
+    }
+
+    std::vector<int32_t> bounds(const Program& p, const Decl& d)
+    {
+        std::vector<int32_t> upper;
+        for (int32_t k = 0; k < d.dimCount; ++k)
+            upper.push_back(eval(p, p.args[static_cast<size_t>(d.firstDim + k)]).toLong());
+        return upper;
+    }
+
+    // Dim of a name that exists keeps its value: a line may run many times.
+    void dim(const Program& p, const Stmt& s)
+    {
+        for (int32_t i = 0; i < s.declCount; ++i) {
+            const Decl& d = p.decls[static_cast<size_t>(s.firstDecl + i)];
+            Slot& slot = declaredSlot(d);
+            if (!d.array || slot.value.isArray())
+                continue;
+            if (d.dimCount == 0) {
+                slot.value = Value::fromArray(std::make_shared<ArrayData>());
+                continue;
+            }
+            auto array = ArrayData::create(bounds(p, d));
+            array->fixedSize = true;
+            slot.value = Value::fromArray(std::move(array));
+        }
+    }
+
+    void redim(const Program& p, const Stmt& s)
+    {
+        for (int32_t i = 0; i < s.declCount; ++i) {
+            const Decl& d = p.decls[static_cast<size_t>(s.firstDecl + i)];
+            std::vector<int32_t> upper = bounds(p, d);
+            Slot& slot = declaredSlot(d);
+            if (slot.value.isArray() && slot.value.arrayValue()->fixedSize)
+                throw VbsError(10);
+            auto array = ArrayData::create(upper);
+            if (s.preserve && slot.value.isArray() && !slot.value.arrayValue()->upper.empty()) {
+                const ArrayData& old = *slot.value.arrayValue();
+                if (old.upper.size() != upper.size()
+                    || !std::equal(upper.begin(), upper.end() - 1, old.upper.begin()))
+                    throw VbsError(9);
+                size_t keep = std::min(old.items.size(), array->items.size());
+                std::copy(old.items.begin(), old.items.begin() + static_cast<std::ptrdiff_t>(keep), array->items.begin());
+            }
+            slot.value = Value::fromArray(std::move(array));
+        }
+    }
+
+    void defineConstants(const Program& p, const Stmt& s)
+    {
+        for (int32_t i = 0; i < s.declCount; ++i) {
+            const Decl& d = p.decls[static_cast<size_t>(s.firstDecl + i)];
+            Slot& slot = globals[static_cast<size_t>(d.slot)];
+            if (slot.state != Unset && slot.state != Constant)
+                throw VbsError(1041);
+            slot.state = Constant;
+            slot.value = eval(p, d.value);
+        }
+    }
+
+    void erase(const Program& p, const Stmt& s)
+    {
+        for (int32_t i = 0; i < s.declCount; ++i) {
+            const Decl& d = p.decls[static_cast<size_t>(s.firstDecl + i)];
+            Slot& slot = globals[static_cast<size_t>(d.slot)];
+            if (!slot.value.isArray())
+                throw VbsError::withName(13, QStringLiteral("Erase"));
+            const ArrayData& old = *slot.value.arrayValue();
+            if (old.fixedSize) {
+                auto array = ArrayData::create(old.upper);
+                array->fixedSize = true;
+                slot.value = Value::fromArray(std::move(array));
+            } else {
+                slot.value = Value::fromArray(std::make_shared<ArrayData>());
+            }
+        }
+    }
+
+    // ---- calls from outside ----
+
+    void fail(int number, int column, const QString& description)
+    {
+        error.number = number;
+        error.column = column < 0 ? 0 : column;
+        error.description = description;
+        error.source = isCompileError(number) ? kCompileSource : kRuntimeSource;
+    }
+
+    void succeed()
+    {
+        if (error.number != 0 || !error.description.isEmpty())
+            error = ScriptError();
+    }
+
+    void endCall()
+    {
+        if (nesting == 0 && !transient.empty())
+            transient.clear();
+    }
+
+    // Runs every statement of the line; under On Error Resume Next a failing
+    // statement is recorded in Err and the next one runs.
+    std::optional<VbsError> runStatements(const Program& p)
+    {
+        for (const Stmt& s : p.stmts) {
+            try {
+                run(p, s);
+            } catch (VbsError& e) {
+                if (e.column < 0)
+                    e.column = s.column;
+                if (!resumeNext)
+                    return e;
+                err->number = e.number;
+                err->description = e.description;
+                err->source = kRuntimeSource;
+            }
+        }
+        return std::nullopt;
+    }
+};
+
+ScriptHost::ScriptHost() : d(std::make_unique<Impl>()) {}
+ScriptHost::~ScriptHost() = default;
+
+bool ScriptHost::eval(QStringView expression, Value& result)
+{
+    bool ok = false;
+    try {
+        const Program& p = d->program(expression, true);
+        if (p.errorNumber != 0) {
+            d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
+        } else {
+            result = d->eval(p, p.root);
+            d->succeed();
+            ok = true;
+        }
+    } catch (const VbsError& e) {
+        d->fail(e.number, e.column, e.description);
+    } catch (const std::bad_alloc&) {
+        d->fail(7, 0, errorDescription(7));
+    } catch (...) {
+        d->fail(51, 0, errorDescription(51));
+    }
+    d->endCall();
+    return ok;
+}
+
+bool ScriptHost::executeStatement(QStringView statement)
+{
+    bool ok = false;
+    try {
+        const Program& p = d->program(statement, false);
+        if (p.errorNumber != 0) {
+            d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
+        } else {
+            std::optional<VbsError> failure = d->runStatements(p);
+            ok = !failure;
+            if (ok)
+                d->succeed();
+            else
+                d->fail(failure->number, failure->column, failure->description);
+        }
+    } catch (const VbsError& e) {
+        d->fail(e.number, e.column, e.description);
+    } catch (const std::bad_alloc&) {
+        d->fail(7, 0, errorDescription(7));
+    } catch (...) {
+        d->fail(51, 0, errorDescription(51));
+    }
+    d->endCall();
+    return ok;
+}
+
+void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> object, bool membersVisible)
+{
+    int32_t slot = d->slotFor(name);
+    if (slot < 0)
+        return;
+    Slot& s = d->globals[static_cast<size_t>(slot)];
+    s.value = Value::fromObject(object);
+    s.state = Named;
+    auto& visible = d->visibleObjects;
+    visible.erase(std::remove_if(visible.begin(), visible.end(),
+                                 [&name](const auto& v) { return v.first.compare(name, Qt::CaseInsensitive) == 0; }),
+                  visible.end());
+    if (membersVisible)
+        visible.emplace_back(name, std::move(object));
+}
+
+void ScriptHost::reset()
+{
+    for (Slot& s : d->globals) {
+        s.value = Value();
+        s.state = Unset;
+    }
+    d->visibleObjects.clear();
+    d->optionExplicit = false;
+    d->resumeNext = false;
+    d->err->clear();
+    d->random = RandomState();
+}
+
+const ScriptError& ScriptHost::error() const
+{
+    return d->error;
+}
+
+void ScriptHost::clearError()
+{
+    d->error = ScriptError();
+}
+
+void ScriptHost::setMsgBoxHandler(MsgBoxHandler handler)
+{
+    d->msgBox = std::move(handler);
+}
+
+}  // namespace quillon::vbs

@@ -1,0 +1,220 @@
+// The script host's value: a variant that holds one of VBScript's subtypes.
+//
+// Small numbers live inline (no allocation); only strings, objects and arrays
+// own heap data. Arrays have value semantics: copies share their storage until
+// one of them is written (copy on write). Coercions follow VBScript's rules and
+// throw VbsError on failure (13 type mismatch, 6 overflow, 94 invalid use of
+// Null), so built-ins can call them directly.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace quillon::vbs {
+
+class HostObject;
+struct ArrayData;
+
+// VarType() codes; an array is vbArray + the element type (vbVariant).
+enum VarTypeCode : int {
+    vbEmpty = 0,
+    vbNull = 1,
+    vbInteger = 2,
+    vbLong = 3,
+    vbSingle = 4,
+    vbDouble = 5,
+    vbCurrency = 6,
+    vbDate = 7,
+    vbString = 8,
+    vbObject = 9,
+    vbError = 10,
+    vbBoolean = 11,
+    vbVariant = 12,
+    vbDataObject = 13,
+    vbByte = 17,
+    vbArray = 8192,
+};
+
+class Value {
+public:
+    // Order matters: every type from String on owns heap data.
+    enum class Type : uint8_t {
+        Empty, Null, Boolean, Byte, Integer, Long, Single, Double, Currency, Date,
+        String, Object, Array,
+    };
+
+    Value() noexcept : m_type(Type::Empty) { m_u.i = 0; }
+    ~Value() { if (m_type >= Type::String) destroy(); }
+    Value(const Value& other) : m_type(Type::Empty) { copyFrom(other); }
+    Value(Value&& other) noexcept : m_type(Type::Empty) { moveFrom(std::move(other)); }
+    Value& operator=(const Value& other);
+    Value& operator=(Value&& other) noexcept;
+
+    static Value null() { Value v; v.m_type = Type::Null; return v; }
+    static Value fromBool(bool b) { Value v; v.m_type = Type::Boolean; v.m_u.i = b ? -1 : 0; return v; }
+    static Value fromByte(uint8_t n) { return scalar(Type::Byte, n); }
+    static Value fromInteger(int16_t n) { return scalar(Type::Integer, n); }
+    static Value fromLong(int32_t n) { return scalar(Type::Long, n); }
+    static Value fromSingle(float f) { Value v; v.m_type = Type::Single; v.m_u.d = f; return v; }
+    static Value fromDouble(double d) { Value v; v.m_type = Type::Double; v.m_u.d = d; return v; }
+    // `scaled` is the amount times 10000 (four fixed decimals).
+    static Value fromCurrency(int64_t scaled) { return scalar(Type::Currency, scaled); }
+    // `serial` is an OLE date: days since 12/30/1899, the fraction is the time.
+    static Value fromDate(double serial) { Value v; v.m_type = Type::Date; v.m_u.d = serial; return v; }
+    static Value fromString(QString s);
+    // A null pointer is Nothing.
+    static Value fromObject(std::shared_ptr<HostObject> object);
+    static Value nothing() { return fromObject(nullptr); }
+    static Value fromArray(std::shared_ptr<ArrayData> array);
+    // The narrowest of Integer, Long, Double holding n: how integer arithmetic widens.
+    static Value fromWideInteger(int64_t n);
+    // Integer if n fits, else Long, else Double.
+    static Value fromLongOrWider(int64_t n) { return fromWideInteger(n); }
+
+    Type type() const { return m_type; }
+    bool isEmpty() const { return m_type == Type::Empty; }
+    bool isNull() const { return m_type == Type::Null; }
+    bool isString() const { return m_type == Type::String; }
+    bool isObject() const { return m_type == Type::Object; }
+    bool isNothing() const { return m_type == Type::Object && !m_u.o; }
+    bool isArray() const { return m_type == Type::Array; }
+    // Boolean, Byte, Integer, Long, Single, Double, Currency, Date (not strings, not Empty).
+    bool isNumericType() const { return m_type >= Type::Boolean && m_type <= Type::Date; }
+    bool isIntegral() const { return m_type >= Type::Boolean && m_type <= Type::Long; }
+
+    // VarType() and TypeName() of this value.
+    int varType() const;
+    QString typeName() const;
+
+    // Raw access; only valid for the matching type.
+    bool boolValue() const { return m_u.i != 0; }
+    int64_t integralValue() const { return m_u.i; }     // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
+    double floatValue() const { return m_u.d; }         // Single, Double, Date
+    const QString& stringValue() const { return m_u.s; }
+    // The string for appending in place; only valid for a String.
+    QString& mutableString() { return m_u.s; }
+    const std::shared_ptr<HostObject>& objectValue() const { return m_u.o; }
+    const std::shared_ptr<ArrayData>& arrayValue() const { return m_u.a; }
+    // The array for writing: detaches it first when its storage is shared.
+    ArrayData& mutableArray();
+
+    // Coercions as VBScript's conversion functions do them; they throw VbsError.
+    double toDouble() const;          // CDbl: 13 for text that is no number, 94 for Null
+    int32_t toLong() const;           // CLng: banker's rounding, 6 on overflow
+    int16_t toInteger() const;        // CInt
+    uint8_t toByte() const;           // CByte
+    float toSingle() const;           // CSng: 6 beyond Single's range
+    int64_t toCurrency() const;       // CCur, scaled by 10000
+    bool toBool() const;              // CBool: "True"/"False" texts and numbers
+    QString toString() const;         // CStr: 94 for Null, 13 for objects and arrays
+    // As toString, but Null (and Empty) give "": what & and display use.
+    QString toText() const;
+    // A date serial: dates as they are, numbers as serials, text parsed as a date.
+    double toDateSerial() const;
+
+    // The value for arithmetic: Empty -> Integer 0, Boolean -> Integer,
+    // numeric text -> Double; 13 for other text, objects and arrays.
+    Value toNumber() const;
+
+private:
+    static Value scalar(Type t, int64_t n) { Value v; v.m_type = t; v.m_u.i = n; return v; }
+    void destroy() noexcept;
+    void copyFrom(const Value& other);
+    void moveFrom(Value&& other) noexcept;
+
+    union Storage {
+        Storage() : i(0) {}
+        ~Storage() {}
+        int64_t i;
+        double d;
+        QString s;
+        std::shared_ptr<HostObject> o;
+        std::shared_ptr<ArrayData> a;
+    } m_u;
+    Type m_type;
+};
+
+// One dimension of an array: indexes 0..upper (VBScript arrays start at 0).
+struct ArrayData {
+    std::vector<int32_t> upper;   // one upper bound per dimension
+    std::vector<Value> items;     // the first index varies fastest
+    bool fixedSize = false;       // declared with Dim a(n): ReDim and Erase cannot resize it
+
+    // Element for the given indexes; 9 when out of range or the count differs.
+    Value& at(const int32_t* indexes, size_t count);
+    const Value& at(const int32_t* indexes, size_t count) const
+    {
+        return const_cast<ArrayData*>(this)->at(indexes, count);
+    }
+    // An array of the given upper bounds, every item Empty; 9 for a negative size
+    // below -1 (upper -1 is an empty dimension), 7 when it would be too large.
+    static std::shared_ptr<ArrayData> create(const std::vector<int32_t>& upper);
+};
+
+// Parses text as VBScript reads a number from a string: spaces around it,
+// sign, digits with "," grouping, ".", an E/D exponent, &H and &O forms.
+std::optional<double> parseNumericText(QStringView text);
+
+// CStr rendering of a Double (15 significant digits) or Single (7): "0.5",
+// "1E+16", "-1.5E-07", "1.#INF" is never produced (infinities do not occur).
+QString formatDouble(double value, int significantDigits = 15);
+// CStr rendering of a Currency amount scaled by 10000: "1.5", "-0.0001".
+QString formatCurrency(int64_t scaled);
+
+// Banker's rounding (half to even), as CInt, CLng and Round do it.
+double roundHalfEven(double value);
+
+// ---- inline members ----
+
+inline Value& Value::operator=(const Value& other)
+{
+    if (this != &other) {
+        if (m_type >= Type::String || other.m_type >= Type::String) {
+            Value copy(other);
+            destroy();
+            moveFrom(std::move(copy));
+        } else {
+            m_type = other.m_type;
+            m_u.i = other.m_u.i;
+        }
+    }
+    return *this;
+}
+
+inline Value& Value::operator=(Value&& other) noexcept
+{
+    if (this != &other) {
+        if (m_type >= Type::String)
+            destroy();
+        moveFrom(std::move(other));
+    }
+    return *this;
+}
+
+inline void Value::moveFrom(Value&& other) noexcept
+{
+    m_type = other.m_type;
+    switch (m_type) {
+    case Type::String: new (&m_u.s) QString(std::move(other.m_u.s)); other.m_u.s.~QString(); break;
+    case Type::Object:
+        new (&m_u.o) std::shared_ptr<HostObject>(std::move(other.m_u.o));
+        other.m_u.o.~shared_ptr();
+        break;
+    case Type::Array:
+        new (&m_u.a) std::shared_ptr<ArrayData>(std::move(other.m_u.a));
+        other.m_u.a.~shared_ptr();
+        break;
+    default: m_u.i = other.m_u.i; break;
+    }
+    other.m_type = Type::Empty;
+    other.m_u.i = 0;
+}
+
+}  // namespace quillon::vbs
