@@ -262,21 +262,41 @@ void TGMWindow::UpdateGeometry()
                     m_windowRect.right - m_hBorder, m_windowRect.bottom - m_vBorder};
 }
 
-#define QUILLON_GM_PROPERTY(Getter, Setter, member)       \
-    int TGMWindow::Getter() const                         \
-    {                                                     \
-        std::lock_guard lock(m_mutex);                    \
-        return member;                                    \
-    }                                                     \
-    void TGMWindow::Setter(int value)                     \
-    {                                                     \
-        std::lock_guard lock(m_mutex);                    \
-        member = value;                                   \
-    }
-QUILLON_GM_PROPERTY(TitleHeight, setTitleHeight, m_titleHeight)
-QUILLON_GM_PROPERTY(HBorder, setHBorder, m_hBorder)
-QUILLON_GM_PROPERTY(VBorder, setVBorder, m_vBorder)
-#undef QUILLON_GM_PROPERTY
+int TGMWindow::TitleHeight() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_titleHeight;
+}
+
+void TGMWindow::setTitleHeight(int value)
+{
+    std::lock_guard lock(m_mutex);
+    m_titleHeight = value;
+}
+
+int TGMWindow::HBorder() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_hBorder;
+}
+
+void TGMWindow::setHBorder(int value)
+{
+    std::lock_guard lock(m_mutex);
+    m_hBorder = value;
+}
+
+int TGMWindow::VBorder() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_vBorder;
+}
+
+void TGMWindow::setVBorder(int value)
+{
+    std::lock_guard lock(m_mutex);
+    m_vBorder = value;
+}
 
 platform::Rect TGMWindow::ClientRect() const
 {

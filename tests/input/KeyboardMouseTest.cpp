@@ -331,24 +331,10 @@ TEST(KeyboardSimulation, OnlyArrowKeysCarryTheExtendedFlag)
         EXPECT_EQ(events[0].flags, arrow ? 1 : 0) << key.name.toStdString();
         EXPECT_EQ(events[1].flags, arrow ? 3 : 2) << key.name.toStdString();
     }
-}
-
-TEST(KeyboardSimulation, SendsTheDocumentedEvents)
-{
-    platform::SimDesktop desktop;
-    input::TZenKeybd keybd(&desktop.keyboard());
-    keybd.KeyDown("left");
-    keybd.KeyDown("HOME");
-    keybd.KeyDown("nosuchkey");
-    keybd.KeyDown("enter");
-    const auto events = keyEvents(desktop);
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[0].code, 0x25);
-    EXPECT_EQ(events[0].flags, 1);
-    EXPECT_EQ(events[1].code, 0x24);
-    EXPECT_EQ(events[1].flags, 0);
-    EXPECT_EQ(events[2].code, 0);  // unknown names still press virtual key 0
-    EXPECT_EQ(events[3].code, 0x0D);
+    desktop.clearEvents();
+    keybd.KeyDown("nosuchkey");  // unknown names still press virtual key 0
+    ASSERT_EQ(keyEvents(desktop).size(), 1u);
+    EXPECT_EQ(keyEvents(desktop)[0].code, 0);
 }
 
 TEST(KeyboardSimulation, KeyPressPausesTwentyMillisecondsBetweenDownAndUp)
@@ -397,18 +383,4 @@ TEST(MouseSimulation, EachOperationSendsItsButtonFlags)
     }
     input::TZeMouse none;
     EXPECT_FALSE(none.LeftClick());
-}
-
-TEST(MouseSimulation, TwoDownsInARowSendTwoDownEvents)
-{
-    platform::SimDesktop desktop;
-    input::TZeMouse mouse(&desktop.mouse());
-    mouse.LeftDown();
-    mouse.LeftDown();
-    mouse.LeftUp();
-    const auto events = desktop.events();
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].code, 2);
-    EXPECT_EQ(events[1].code, 2);
-    EXPECT_EQ(events[2].code, 4);
 }

@@ -25,17 +25,6 @@ TEST(X11KeyMap, EveryTableCodeHasAKeysymExceptTheListedOnes)
     EXPECT_EQ(platform::x11::keysymForVirtualKey(0x5C), 0u);  // not in the table
 }
 
-TEST(X11KeyMap, LettersTypeTheUnshiftedKeyAndLeftRightModifiersDiffer)
-{
-    using platform::x11::keysymForVirtualKey;
-    EXPECT_EQ(keysymForVirtualKey(0x41), 0x61u);  // XK_a
-    EXPECT_EQ(keysymForVirtualKey(0x5A), 0x7Au);  // XK_z
-    EXPECT_EQ(keysymForVirtualKey(0x87), 0xFFD5u);  // XK_F24
-    EXPECT_EQ(keysymForVirtualKey(0x10), keysymForVirtualKey(0xA0));
-    EXPECT_NE(keysymForVirtualKey(0xA0), keysymForVirtualKey(0xA1));
-    EXPECT_NE(keysymForVirtualKey(0xA4), keysymForVirtualKey(0xA5));
-}
-
 TEST(X11Backend, WithoutADisplayOpeningFailsWithTheNoDisplayError)
 {
     QString error;
