@@ -6,6 +6,8 @@
 // of messagebox and MsgBox to standard output.
 #include "app/CommandLine.h"
 
+#include "app/SysParamBridge.h"
+
 #include "script/ScriptThrd.h"
 #include "script/Scripert.h"
 
@@ -45,9 +47,19 @@ bool loadScript(TScripert& engine, const QString& path)
     return false;
 }
 
+// A line the bridge refuses ends the pass: a bad argument is VBScript's
+// "Invalid procedure call or argument", a missing desktop a failure of the
+// host call itself.
+[[noreturn]] void failLine(const QString& description)
+{
+    const bool noDesktop = description == QLatin1String(platform::kNoDisplayError);
+    throw script::ScriptFailure(noDesktop ? 507 : 5, description);
+}
+
 // The handlers every run copies from the template. Runs call them on their
-// own threads, so they only touch atomics and the standard streams.
-void assignHandlers(TScripert& engine, std::atomic<bool>& anyError)
+// own threads, so they only touch atomics, the standard streams and the
+// bridge, which keeps no state of its own.
+void assignHandlers(TScripert& engine, std::atomic<bool>& anyError, SysParamBridge& bridge)
 {
     engine.OnError = [&anyError](int line, int column, int number, const QString& description) {
         anyError = true;
@@ -57,12 +69,16 @@ void assignHandlers(TScripert& engine, std::atomic<bool>& anyError)
         printLine(stdout, prompt);
         return 1;
     };
-    // getsys/setsys: the desktop bridge plugs in here, e.g.
-    //   engine.OnGetSysParam = [&bridge](auto*, QString& word, QString& text, auto&) {
-    //       text = bridge.query(word, text); };
-    //   engine.OnSetSysParam = ... bridge.command(word, text) ...;
-    // Left unassigned, queries answer their own parameter text and commands
-    // only record their last text, as with no handler.
+    engine.OnGetSysParam = [&bridge](TScripert*, QString& word, QString& text, auto&) {
+        QString error;
+        if (!bridge.query(word, text, &error))
+            failLine(error);
+    };
+    engine.OnSetSysParam = [&bridge](TScripert*, QString& word, QString& text, auto&) {
+        QString error;
+        if (!bridge.command(word, text, &error))
+            failLine(error);
+    };
 }
 
 }  // namespace
@@ -95,7 +111,10 @@ int runScriptCommand(const QStringList& args)
     templateEngine.OnError = [](int, int, int, const QString&) {};
     if (!loadScript(templateEngine, file))
         return 1;
-    assignHandlers(templateEngine, anyError);
+    // The real desktop when a display can be opened; without one, scripts
+    // that only compute still run and desktop commands fail their line.
+    DesktopBridge desktop(platform::openDefaultDesktop());
+    assignHandlers(templateEngine, anyError, desktop.bridge());
 
     script::tscriptthrd run(nullptr, &templateEngine);
     run.setSectionName(section);
