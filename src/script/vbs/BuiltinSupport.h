@@ -1,6 +1,6 @@
 // Small helpers shared by the built-in function groups: reading optional
 // arguments, the argument coercions VBScript applies before a function runs,
-// and the bound on string sizes every built-in that builds text respects.
+// and the bound on string sizes that every built-in building text keeps to.
 #pragma once
 
 #include "script/vbs/Builtins.h"
