@@ -1,19 +1,146 @@
+// --run and --check: scripts without the window.
+//
+// --run builds a template engine the way the main window does (its macros,
+// its handlers), creates one script run from it and runs the whole script or
+// one section on the run's own thread. Errors go to standard error, the texts
+// of messagebox and MsgBox to standard output.
 #include "app/CommandLine.h"
 
+#include "app/SysParamBridge.h"
+
+#include "script/ScriptThrd.h"
+#include "script/Scripert.h"
+
+#include <atomic>
 #include <cstdio>
 
 namespace quillon::app {
 
-int runScriptCommand(const QStringList&)
+namespace {
+
+using script::TScripert;
+
+void printUsage()
 {
-    std::fprintf(stderr, "quillon: --run is not built yet\n");
-    return 2;
+    std::fputs("usage: quillon --run FILE [--section NAME]\n"
+               "       quillon --check FILE\n",
+               stderr);
 }
 
-int checkScriptCommand(const QStringList&)
+void printLine(FILE* stream, const QString& text)
 {
-    std::fprintf(stderr, "quillon: --check is not built yet\n");
-    return 2;
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+bool loadScript(TScripert& engine, const QString& path)
+{
+    try {
+        engine.LoadScriptFile(path);
+        return true;
+    } catch (const script::ScriptFileError& e) {
+        printLine(stderr, QStringLiteral("quillon: %1").arg(e.message));
+    } catch (const script::ScriptFailure& e) {
+        TScripert::printError(-1, 0, e.number, e.description);
+    }
+    return false;
+}
+
+// A line the bridge refuses ends the pass: a bad argument is VBScript's
+// "Invalid procedure call or argument", a missing desktop a failure of the
+// host call itself.
+[[noreturn]] void failLine(const QString& description)
+{
+    const bool noDesktop = description == QLatin1String(platform::kNoDisplayError);
+    throw script::ScriptFailure(noDesktop ? 507 : 5, description);
+}
+
+// The handlers every run copies from the template. Runs call them on their
+// own threads, so they only touch atomics, the standard streams and the
+// bridge, which keeps no state of its own.
+void assignHandlers(TScripert& engine, std::atomic<bool>& anyError, SysParamBridge& bridge)
+{
+    engine.OnError = [&anyError](int line, int column, int number, const QString& description) {
+        anyError = true;
+        TScripert::printError(line, column, number, description);
+    };
+    engine.OnMessageBox = [](const QString& prompt, int, const QString&) {
+        printLine(stdout, prompt);
+        return 1;
+    };
+    engine.OnGetSysParam = [&bridge](TScripert*, QString& word, QString& text, auto&) {
+        QString error;
+        if (!bridge.query(word, text, &error))
+            failLine(error);
+    };
+    engine.OnSetSysParam = [&bridge](TScripert*, QString& word, QString& text, auto&) {
+        QString error;
+        if (!bridge.command(word, text, &error))
+            failLine(error);
+    };
+}
+
+}  // namespace
+
+int runScriptCommand(const QStringList& args)
+{
+    QString file;
+    QString section;
+    bool sectionGiven = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--section") && i + 1 < args.size() && !sectionGiven) {
+            section = args[++i];
+            sectionGiven = true;
+        } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
+            file = args[i];
+        } else {
+            file.clear();
+            break;
+        }
+    }
+    if (file.isEmpty() || (sectionGiven && section.isEmpty())) {
+        printUsage();
+        return 2;
+    }
+
+    std::atomic<bool> anyError{false};
+    TScripert templateEngine;
+    templateEngine.setDefineOrders(script::mainWindowDefineOrders());
+    // Blocks without partners are reported once, by the run's own parse.
+    templateEngine.OnError = [](int, int, int, const QString&) {};
+    if (!loadScript(templateEngine, file))
+        return 1;
+    // The real desktop when a display can be opened; without one, scripts
+    // that only compute still run and desktop commands fail their line.
+    DesktopBridge desktop(platform::openDefaultDesktop());
+    assignHandlers(templateEngine, anyError, desktop.bridge());
+
+    script::tscriptthrd run(nullptr, &templateEngine);
+    run.setSectionName(section);
+    run.resume();
+    while (!run.waitIdle(1000)) {
+    }
+    return anyError ? 1 : 0;
+}
+
+int checkScriptCommand(const QStringList& args)
+{
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) {
+        printUsage();
+        return 2;
+    }
+    TScripert engine;
+    engine.setDefineOrders(script::mainWindowDefineOrders());
+    int missing = 0;
+    engine.OnError = [&missing](int line, int column, int number, const QString& description) {
+        ++missing;
+        printLine(stdout, QStringLiteral("line %1, column %2: error %3: %4")
+                              .arg(line).arg(column).arg(number).arg(description));
+    };
+    if (!loadScript(engine, args[0]))
+        return 1;
+    return missing > 0 ? 1 : 0;
 }
 
 }  // namespace quillon::app

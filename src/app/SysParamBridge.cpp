@@ -1,0 +1,171 @@
+#include "app/SysParamBridge.h"
+
+#include "base/ZeMath.h"
+
+#include <QStringList>
+
+namespace quillon::app {
+namespace {
+
+bool fail(QString* error, const QString& description)
+{
+    if (error)
+        *error = description;
+    return false;
+}
+
+bool needPieces(const QString& word, const QStringList& pieces, int count, QString* error)
+{
+    if (pieces.size() >= count)
+        return true;
+    return fail(error, QStringLiteral("%1 needs %2 value(s), but %3 given")
+                           .arg(word)
+                           .arg(count)
+                           .arg(pieces.size()));
+}
+
+bool toInt(const QString& word, const QString& piece, int& value, QString* error)
+{
+    bool ok = false;
+    value = piece.trimmed().toInt(&ok, 10);
+    if (ok)
+        return true;
+    return fail(error, QStringLiteral("%1: '%2' is not a valid integer value").arg(word, piece));
+}
+
+bool toHandle(const QString& word, const QString& piece, platform::WindowHandle& handle,
+              QString* error)
+{
+    int value = 0;
+    if (!toInt(word, piece, value, error))
+        return false;
+    // A negative number names no window; as a handle it is simply a bad one.
+    handle = static_cast<platform::WindowHandle>(value);
+    return true;
+}
+
+bool needDesktop(bool available, QString* error)
+{
+    return available || fail(error, QString::fromLatin1(platform::kNoDisplayError));
+}
+
+QString pick(const input::arhandle& handles, int index)
+{
+    if (index < 0 || index >= static_cast<int>(handles.size()))
+        return QStringLiteral("-1");
+    return QString::number(handles[static_cast<std::size_t>(index)]);
+}
+
+}  // namespace
+
+SysParamBridge::SysParamBridge(input::TZenKeybd& keybd, input::TZeMouse& mouse,
+                               input::TGMWindow& windows)
+    : m_keybd(keybd), m_mouse(mouse), m_windows(windows)
+{
+}
+
+bool SysParamBridge::findHandle(const QStringList& pieces, QString& content, QString* error)
+{
+    const QString word = QStringLiteral("findhandle");
+    int index = 0;
+    if (!needPieces(word, pieces, 1, error)
+        || (pieces.size() >= 3 && !toInt(word, pieces[1], index, error))
+        || !needDesktop(m_windows.hasDesktop(), error))
+        return false;
+    content = pick(m_windows.FindHandles(QString(), pieces[0]), index);
+    return true;
+}
+
+bool SysParamBridge::findChild(const QStringList& pieces, QString& content, QString* error)
+{
+    const QString word = QStringLiteral("findchild");
+    platform::WindowHandle parent = 0;
+    int index = 0;
+    if (!needPieces(word, pieces, 2, error) || !toHandle(word, pieces[0], parent, error)
+        || (pieces.size() >= 4 && !toInt(word, pieces[2], index, error))
+        || !needDesktop(m_windows.hasDesktop(), error))
+        return false;
+    content = pick(m_windows.FindChildren(parent, QString(), pieces[1]), index);
+    return true;
+}
+
+bool SysParamBridge::query(const QString& word, QString& content, QString* error)
+{
+    const QStringList pieces = base::split(content, QStringLiteral(","));
+    if (word == QLatin1String("findhandle"))
+        return findHandle(pieces, content, error);
+    if (word == QLatin1String("findchild"))
+        return findChild(pieces, content, error);
+    if (word == QLatin1String("gethtxt")) {
+        platform::WindowHandle handle = 0;
+        if (!needPieces(word, pieces, 1, error) || !toHandle(word, pieces[0], handle, error)
+            || !needDesktop(m_windows.hasDesktop(), error))
+            return false;
+        content = m_windows.WindowText(handle);
+        return true;
+    }
+    if (word == QLatin1String("test"))
+        content = QStringLiteral("500");
+    return true;
+}
+
+bool SysParamBridge::mouseAction(const QString& button, QString* error)
+{
+    using Action = bool (input::TZeMouse::*)();
+    static const std::pair<const char*, Action> kActions[] = {
+        {"lclick", &input::TZeMouse::LeftClick}, {"rclick", &input::TZeMouse::RightClick},
+        {"ldown", &input::TZeMouse::LeftDown},   {"lup", &input::TZeMouse::LeftUp},
+        {"rdown", &input::TZeMouse::RightDown},  {"rup", &input::TZeMouse::RightUp}};
+    for (const auto& [name, action] : kActions) {
+        if (button == QLatin1String(name)) {
+            if (!needDesktop(m_mouse.hasDesktop(), error))
+                return false;
+            (m_mouse.*action)();
+            return true;
+        }
+    }
+    return true;  // any other word does nothing
+}
+
+bool SysParamBridge::command(const QString& word, const QString& content, QString* error)
+{
+    const QStringList pieces = base::split(content, QStringLiteral(","));
+    using KeyAction = bool (input::TZenKeybd::*)(const QString&);
+    KeyAction keyAction = word == QLatin1String("key")     ? &input::TZenKeybd::KeyPress
+                          : word == QLatin1String("kdown") ? &input::TZenKeybd::KeyDown
+                          : word == QLatin1String("kup")   ? &input::TZenKeybd::KeyUp
+                                                           : nullptr;
+    if (keyAction) {
+        if (!needPieces(word, pieces, 1, error) || !needDesktop(m_keybd.hasDesktop(), error))
+            return false;
+        (m_keybd.*keyAction)(pieces[0]);
+        return true;
+    }
+    if (word == QLatin1String("mouse"))
+        return needPieces(word, pieces, 1, error) && mouseAction(pieces[0], error);
+    if (word == QLatin1String("sethtxt") || word == QLatin1String("sethclick")) {
+        const bool setText = word == QLatin1String("sethtxt");
+        platform::WindowHandle handle = 0;
+        if (!needPieces(word, pieces, setText ? 2 : 1, error)
+            || !toHandle(word, pieces[0], handle, error)
+            || !needDesktop(m_windows.hasDesktop(), error))
+            return false;
+        // A handle that names no window has no effect, as a message to it would.
+        if (setText)
+            m_windows.SetWindowText(handle, pieces[1]);
+        else
+            m_windows.ClickWindow(handle);
+    }
+    return true;
+}
+
+DesktopBridge::DesktopBridge(std::shared_ptr<platform::Desktop> desktop)
+    : m_desktop(std::move(desktop)),
+      m_keybd(m_desktop ? &m_desktop->keyboard() : nullptr),
+      m_mouse(m_desktop ? &m_desktop->mouse() : nullptr),
+      m_windows(m_desktop ? &m_desktop->windows() : nullptr),
+      m_bridge(m_keybd, m_mouse, m_windows)
+{
+}
+
+}  // namespace quillon::app

@@ -1,0 +1,63 @@
+// The bridge between script lines and the desktop: answers the query words
+// of getsys (findhandle, findchild, gethtxt, test) and carries out the
+// command words of setsys (key, kdown, kup, mouse, sethtxt, sethclick).
+// The main window and `quillon --run` both route their engines' events here.
+//
+// The parameter text is split at "," (a leading "," is dropped, a blank last
+// piece is dropped, pieces are not trimmed); numbers are signed decimal
+// integers and window handles travel as decimal text. The bridge keeps no
+// state of its own, so several script runs may call it at once.
+#pragma once
+
+#include "input/GMWindow.h"
+#include "input/ZeMouse.h"
+#include "input/ZenKeybd.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace quillon::app {
+
+class SysParamBridge {
+public:
+    SysParamBridge(input::TZenKeybd& keybd, input::TZeMouse& mouse, input::TGMWindow& windows);
+
+    // Answers the query `word` (exact case) from `content`, replacing
+    // `content` with the answer; an unknown word leaves it unchanged. False,
+    // with the description in *error, when the line must fail: too few
+    // pieces, a piece that is not a number, no desktop for a desktop word.
+    bool query(const QString& word, QString& content, QString* error = nullptr);
+
+    // Carries out the command `word` (exact case) with `content`; unknown
+    // words and mouse words do nothing. Fails as query() does.
+    bool command(const QString& word, const QString& content, QString* error = nullptr);
+
+private:
+    bool findHandle(const QStringList& pieces, QString& content, QString* error);
+    bool findChild(const QStringList& pieces, QString& content, QString* error);
+    bool mouseAction(const QString& button, QString* error);
+
+    input::TZenKeybd& m_keybd;
+    input::TZeMouse& m_mouse;
+    input::TGMWindow& m_windows;
+};
+
+// A bridge with its own keyboard simulator, mouse simulator and window
+// locator over one desktop backend (null: no desktop; desktop words then
+// fail with "no X11 display is available").
+class DesktopBridge {
+public:
+    explicit DesktopBridge(std::shared_ptr<platform::Desktop> desktop);
+    SysParamBridge& bridge() { return m_bridge; }
+    bool hasDesktop() const { return m_desktop != nullptr; }
+
+private:
+    std::shared_ptr<platform::Desktop> m_desktop;
+    input::TZenKeybd m_keybd;
+    input::TZeMouse m_mouse;
+    input::TGMWindow m_windows;
+    SysParamBridge m_bridge;
+};
+
+}  // namespace quillon::app

@@ -1,0 +1,166 @@
+// The platform seam: everything the program does to the desktop goes through
+// these interfaces. Above the seam keys are Windows virtual-key codes, mouse
+// buttons are `mouse_event` flags and windows are 32-bit handles, because
+// those are the program's vocabulary (key-name table, scripts, state files).
+//
+// A `Desktop` bundles one implementation of each interface. The real backend
+// talks to an X11 server; the simulated one (sim/SimDesktop.h) is an in-memory
+// desktop for tests. Every method may be called from any thread; backends
+// serialise what needs serialising.
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quillon::platform {
+
+using WindowHandle = std::uint32_t;
+
+// The text of the error a desktop operation fails with when no backend exists.
+inline constexpr const char* kNoDisplayError = "no X11 display is available";
+
+// keybd_event flags.
+inline constexpr int kKeyExtended = 1;
+inline constexpr int kKeyUp = 2;
+
+// mouse_event button flags.
+inline constexpr int kMouseLeftDown = 2;
+inline constexpr int kMouseLeftUp = 4;
+inline constexpr int kMouseRightDown = 8;
+inline constexpr int kMouseRightUp = 16;
+
+// RegisterHotKey modifier bits.
+inline constexpr int kModAlt = 1;
+inline constexpr int kModControl = 2;
+inline constexpr int kModShift = 4;
+inline constexpr int kModWin = 8;
+
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const Rect&) const = default;
+};
+
+struct Point {
+    int x = 0;
+    int y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+using KeyState = std::array<std::uint8_t, 256>;
+
+struct WindowTexts {
+    QString title;
+    QString className;
+};
+
+class Keyboard {
+public:
+    virtual ~Keyboard() = default;
+    // Fills `state`, indexed by virtual-key code, with 0x80 for each key (and
+    // mouse button) that is down, 0 otherwise. False when it cannot be read.
+    virtual bool readKeyState(KeyState& state) = 0;
+    // Sends one key event as keybd_event takes it (flags: kKeyExtended,
+    // kKeyUp). A code the backend cannot type sends nothing.
+    virtual void sendKey(int vk, int scan, int flags) = 0;
+    // The scan code of a virtual key (MapVirtualKey type 0); 0 when unknown.
+    virtual int scanCode(int vk) = 0;
+};
+
+class Mouse {
+public:
+    virtual ~Mouse() = default;
+    // Sends the button events named by `flags` (kMouse...), at the pointer.
+    virtual void sendButtons(int flags) = 0;
+    // The pointer position in screen coordinates, if it can be read.
+    virtual std::optional<Point> cursorPos() = 0;
+};
+
+class Windows {
+public:
+    virtual ~Windows() = default;
+    // Top-level windows in z-order, top first (client windows, not frames).
+    virtual std::vector<WindowHandle> topLevelWindows() = 0;
+    // Direct children of `window` in z-order, top first; empty for a bad handle.
+    virtual std::vector<WindowHandle> children(WindowHandle window) = 0;
+    // GetParent: the owner of an owned pop-up, the parent of a child window,
+    // 0 for an unowned top-level window and for a bad handle.
+    virtual WindowHandle parent(WindowHandle window) = 0;
+    // The window's title (its text); empty when it has none or is not a window.
+    virtual QString title(WindowHandle window) = 0;
+    // The window's class name; empty when it has none or is not a window.
+    virtual QString className(WindowHandle window) = 0;
+    // Titles and/or class names of many windows at once (a search over every
+    // top-level window); what is not asked for stays empty.
+    virtual std::vector<WindowTexts> texts(const std::vector<WindowHandle>& windows,
+                                           bool wantTitles, bool wantClassNames)
+    {
+        std::vector<WindowTexts> result(windows.size());
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            if (wantTitles)
+                result[i].title = title(windows[i]);
+            if (wantClassNames)
+                result[i].className = className(windows[i]);
+        }
+        return result;
+    }
+    // Sets the title. False for a bad handle.
+    virtual bool setTitle(WindowHandle window, const QString& text) = 0;
+    // Clicks the middle of the window (a button press, as BM_CLICK would).
+    virtual bool click(WindowHandle window) = 0;
+    // Shows, raises and activates the window.
+    virtual bool activate(WindowHandle window) = 0;
+    // Outer rectangle (with the window manager's frame) in screen coordinates.
+    virtual std::optional<Rect> frameRect(WindowHandle window) = 0;
+    // Screen position of the window's own (client) origin.
+    virtual std::optional<Point> clientOrigin(WindowHandle window) = 0;
+};
+
+class HotKeys {
+public:
+    using Callback = std::function<void(int id)>;
+    virtual ~HotKeys() = default;
+    // Where presses of grabbed keys are reported (on a backend thread).
+    virtual void setCallback(Callback callback) = 0;
+    // Grabs `vk` with the kMod... `modifiers` system-wide under `id`. False
+    // when the key cannot be typed or another client holds the grab.
+    virtual bool grab(int id, int modifiers, int vk) = 0;
+    // Releases the grab made under `id`; unknown ids are ignored.
+    virtual void ungrab(int id) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens `path` with the desktop's default handler in `workingDirectory`.
+    // False when the handler could not be started.
+    virtual bool open(const QString& path, const QString& workingDirectory) = 0;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    virtual Keyboard& keyboard() = 0;
+    virtual Mouse& mouse() = 0;
+    virtual Windows& windows() = 0;
+    virtual HotKeys& hotKeys() = 0;
+    virtual Shell& shell() = 0;
+};
+
+// Connects to the X11 display `displayName` (empty: $DISPLAY). Returns null,
+// with the reason in *error when given, when no display can be opened.
+std::shared_ptr<Desktop> openX11Desktop(const QString& displayName = {}, QString* error = nullptr);
+
+// The backend chosen at start: X11 when a display can be opened, else null
+// (desktop operations then fail with kNoDisplayError).
+std::shared_ptr<Desktop> openDefaultDesktop();
+
+}  // namespace quillon::platform

@@ -1,0 +1,253 @@
+#include "platform/sim/SimDesktop.h"
+
+#include <algorithm>
+
+namespace quillon::platform {
+
+SimDesktop::SimDesktop() = default;
+
+std::vector<WindowHandle>& SimDesktop::siblingsOf(WindowHandle treeParent)
+{
+    return treeParent == 0 ? m_topLevel : m_windows[treeParent].children;
+}
+
+WindowHandle SimDesktop::addWindow(const QString& title, const QString& className,
+                                   WindowHandle treeParent, WindowHandle owner)
+{
+    std::lock_guard lock(m_mutex);
+    if (treeParent != 0 && !m_windows.count(treeParent))
+        return 0;
+    const WindowHandle h = m_nextHandle++;
+    SimWindow w;
+    w.title = title;
+    w.className = className;
+    w.treeParent = treeParent;
+    w.owner = owner;
+    m_windows[h] = w;
+    siblingsOf(treeParent).push_back(h);
+    return h;
+}
+
+void SimDesktop::removeWindow(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return;
+    auto& siblings = siblingsOf(it->second.treeParent);
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+    m_windows.erase(window);
+}
+
+void SimDesktop::setFrameRect(WindowHandle window, Rect outer, Point clientOrigin)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return;
+    it->second.outer = outer;
+    it->second.origin = clientOrigin;
+}
+
+void SimDesktop::setKeyDown(int vk, bool down)
+{
+    std::lock_guard lock(m_mutex);
+    if (vk >= 0 && vk < 256)
+        m_keys[vk] = down ? 0x80 : 0;
+}
+
+void SimDesktop::setCursor(Point p)
+{
+    std::lock_guard lock(m_mutex);
+    m_cursor = p;
+}
+
+void SimDesktop::setShellResult(bool ok)
+{
+    std::lock_guard lock(m_mutex);
+    m_shellResult = ok;
+}
+
+void SimDesktop::pressHotKey(int modifiers, int vk)
+{
+    Callback callback;
+    int id = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const auto& [grabId, key] : m_grabs)
+            if (key == std::make_pair(modifiers, vk))
+                id = grabId;
+        callback = m_callback;
+    }
+    if (id >= 0 && callback)
+        callback(id);
+}
+
+std::vector<SimEvent> SimDesktop::events() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_events;
+}
+
+void SimDesktop::clearEvents()
+{
+    std::lock_guard lock(m_mutex);
+    m_events.clear();
+}
+
+void SimDesktop::log(SimEvent event)
+{
+    event.at = std::chrono::steady_clock::now();
+    m_events.push_back(std::move(event));
+}
+
+bool SimDesktop::readKeyState(KeyState& state)
+{
+    std::lock_guard lock(m_mutex);
+    state = m_keys;
+    return true;
+}
+
+void SimDesktop::sendKey(int vk, int scan, int flags)
+{
+    std::lock_guard lock(m_mutex);
+    if (vk >= 0 && vk < 256)
+        m_keys[vk] = (flags & kKeyUp) ? 0 : 0x80;
+    log({SimEvent::Kind::Key, vk, scan, flags, 0, {}, {}});
+}
+
+int SimDesktop::scanCode(int vk)
+{
+    // A fixed, recognisable mapping so tests can see the scan code travel.
+    return vk > 0 && vk < 256 ? vk + 0x100 : 0;
+}
+
+void SimDesktop::sendButtons(int flags)
+{
+    std::lock_guard lock(m_mutex);
+    log({SimEvent::Kind::Mouse, flags, 0, 0, 0, {}, {}});
+}
+
+std::optional<Point> SimDesktop::cursorPos()
+{
+    std::lock_guard lock(m_mutex);
+    return m_cursor;
+}
+
+std::vector<WindowHandle> SimDesktop::topLevelWindows()
+{
+    std::lock_guard lock(m_mutex);
+    return m_topLevel;
+}
+
+std::vector<WindowHandle> SimDesktop::children(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    return it == m_windows.end() ? std::vector<WindowHandle>{} : it->second.children;
+}
+
+WindowHandle SimDesktop::parent(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return 0;
+    return it->second.treeParent != 0 ? it->second.treeParent : it->second.owner;
+}
+
+QString SimDesktop::title(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    return it == m_windows.end() ? QString() : it->second.title;
+}
+
+QString SimDesktop::className(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    return it == m_windows.end() ? QString() : it->second.className;
+}
+
+bool SimDesktop::setTitle(WindowHandle window, const QString& text)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return false;
+    it->second.title = text;
+    log({SimEvent::Kind::SetTitle, 0, 0, 0, window, text, {}});
+    return true;
+}
+
+bool SimDesktop::click(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_windows.count(window))
+        return false;
+    log({SimEvent::Kind::Click, 0, 0, 0, window, {}, {}});
+    return true;
+}
+
+bool SimDesktop::activate(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return false;
+    auto& siblings = siblingsOf(it->second.treeParent);
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+    siblings.insert(siblings.begin(), window);
+    log({SimEvent::Kind::Activate, 0, 0, 0, window, {}, {}});
+    return true;
+}
+
+std::optional<Rect> SimDesktop::frameRect(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return std::nullopt;
+    return it->second.outer;
+}
+
+std::optional<Point> SimDesktop::clientOrigin(WindowHandle window)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return std::nullopt;
+    return it->second.origin;
+}
+
+void SimDesktop::setCallback(Callback callback)
+{
+    std::lock_guard lock(m_mutex);
+    m_callback = std::move(callback);
+}
+
+bool SimDesktop::grab(int id, int modifiers, int vk)
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto& [grabId, key] : m_grabs)
+        if (grabId != id && key == std::make_pair(modifiers, vk))
+            return false;
+    m_grabs[id] = {modifiers, vk};
+    return true;
+}
+
+void SimDesktop::ungrab(int id)
+{
+    std::lock_guard lock(m_mutex);
+    m_grabs.erase(id);
+}
+
+bool SimDesktop::open(const QString& path, const QString& workingDirectory)
+{
+    std::lock_guard lock(m_mutex);
+    log({SimEvent::Kind::Open, 0, 0, 0, 0, path + QLatin1Char('|') + workingDirectory, {}});
+    return m_shellResult;
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,101 @@
+// An in-memory desktop for deterministic tests: a window tree with titles,
+// classes and owners, a key-state array, a pointer, hot-key grabs and a log
+// of everything synthesised. Tests build the desktop, run the code under test
+// and read the log. All methods are safe to call from several threads.
+#pragma once
+
+#include "platform/Desktop.h"
+
+#include <chrono>
+#include <map>
+#include <mutex>
+
+namespace quillon::platform {
+
+struct SimEvent {
+    enum class Kind { Key, Mouse, Click, Activate, SetTitle, Open };
+    Kind kind = Kind::Key;
+    int code = 0;     // Key: virtual key; Mouse: button flags
+    int scan = 0;     // Key: scan code
+    int flags = 0;    // Key: keybd_event flags
+    WindowHandle window = 0;
+    QString text;     // SetTitle: new title; Open: path
+    std::chrono::steady_clock::time_point at;
+};
+
+class SimDesktop final : public Desktop, Keyboard, Mouse, Windows, HotKeys, Shell {
+public:
+    SimDesktop();
+
+    // Adds a window below its siblings (so windows added first are on top).
+    // `treeParent` 0 makes it top-level; `owner` makes a top-level window an
+    // owned pop-up. Returns its handle (never 0).
+    WindowHandle addWindow(const QString& title, const QString& className,
+                           WindowHandle treeParent = 0, WindowHandle owner = 0);
+    void removeWindow(WindowHandle window);
+    void setFrameRect(WindowHandle window, Rect outer, Point clientOrigin);
+    void setKeyDown(int vk, bool down);
+    void setCursor(Point p);
+    void setShellResult(bool ok);
+    // Simulates the user pressing a grabbed hot key.
+    void pressHotKey(int modifiers, int vk);
+
+    std::vector<SimEvent> events() const;
+    void clearEvents();
+
+    Keyboard& keyboard() override { return *this; }
+    Mouse& mouse() override { return *this; }
+    Windows& windows() override { return *this; }
+    HotKeys& hotKeys() override { return *this; }
+    Shell& shell() override { return *this; }
+
+    bool readKeyState(KeyState& state) override;
+    void sendKey(int vk, int scan, int flags) override;
+    int scanCode(int vk) override;
+
+    void sendButtons(int flags) override;
+    std::optional<Point> cursorPos() override;
+
+    std::vector<WindowHandle> topLevelWindows() override;
+    std::vector<WindowHandle> children(WindowHandle window) override;
+    WindowHandle parent(WindowHandle window) override;
+    QString title(WindowHandle window) override;
+    QString className(WindowHandle window) override;
+    bool setTitle(WindowHandle window, const QString& text) override;
+    bool click(WindowHandle window) override;
+    bool activate(WindowHandle window) override;
+    std::optional<Rect> frameRect(WindowHandle window) override;
+    std::optional<Point> clientOrigin(WindowHandle window) override;
+
+    void setCallback(Callback callback) override;
+    bool grab(int id, int modifiers, int vk) override;
+    void ungrab(int id) override;
+
+    bool open(const QString& path, const QString& workingDirectory) override;
+
+private:
+    struct SimWindow {
+        QString title;
+        QString className;
+        WindowHandle treeParent = 0;
+        WindowHandle owner = 0;
+        std::vector<WindowHandle> children;  // top first
+        Rect outer;
+        Point origin;
+    };
+    void log(SimEvent event);
+    std::vector<WindowHandle>& siblingsOf(WindowHandle treeParent);
+
+    mutable std::mutex m_mutex;
+    std::map<WindowHandle, SimWindow> m_windows;
+    std::vector<WindowHandle> m_topLevel;  // top first
+    WindowHandle m_nextHandle = 0x100;
+    KeyState m_keys{};
+    Point m_cursor;
+    std::vector<SimEvent> m_events;
+    std::map<int, std::pair<int, int>> m_grabs;  // id -> (modifiers, vk)
+    Callback m_callback;
+    bool m_shellResult = true;
+};
+
+}  // namespace quillon::platform

@@ -1,0 +1,159 @@
+#include "TestWindows.h"
+
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <vector>
+
+namespace quillon::x11test {
+
+QString testDisplay()
+{
+    return qEnvironmentVariable("QUILLON_TEST_DISPLAY");
+}
+
+struct TestWindows::Impl {
+    Display* display = nullptr;
+    std::vector<Window> windows;
+};
+
+TestWindows::TestWindows(const QString& display) : d(std::make_unique<Impl>())
+{
+    // Xvfb sometimes drops a connection made right after another one closed.
+    for (int attempt = 0; attempt < 5 && !d->display; ++attempt) {
+        d->display = XOpenDisplay(display.toLocal8Bit().constData());
+        if (!d->display)
+            QThread::msleep(20 * (attempt + 1));
+    }
+}
+
+TestWindows::~TestWindows()
+{
+    if (!d->display)
+        return;
+    for (auto it = d->windows.rbegin(); it != d->windows.rend(); ++it)
+        XDestroyWindow(d->display, *it);
+    XCloseDisplay(d->display);
+}
+
+std::uint32_t TestWindows::create(const QString& title, const QString& className,
+                                  std::uint32_t parent, std::uint32_t owner, int x, int y,
+                                  int width, int height)
+{
+    Display* dpy = d->display;
+    if (!dpy)
+        return 0;
+    const Window under = parent ? parent : DefaultRootWindow(dpy);
+    const Window w = XCreateSimpleWindow(dpy, under, x, y, width, height, 0, 0, 0xFFFFFF);
+    XSelectInput(dpy, w, KeyPressMask | ButtonPressMask);
+    const QByteArray name = title.toUtf8();
+    XStoreName(dpy, w, name.constData());
+    QByteArray cls = className.toLatin1();
+    QByteArray instance = className.toLower().toLatin1();
+    XClassHint hint{instance.data(), cls.data()};
+    XSetClassHint(dpy, w, &hint);
+    if (owner)
+        XSetTransientForHint(dpy, w, owner);
+    XMapWindow(dpy, w);
+    XSync(dpy, False);
+    d->windows.push_back(w);
+    return static_cast<std::uint32_t>(w);
+}
+
+int TestWindows::waitButtonPress(std::uint32_t window, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        XEvent event;
+        while (XCheckWindowEvent(d->display, window, ButtonPressMask, &event))
+            return static_cast<int>(event.xbutton.button);
+        QThread::msleep(10);
+    }
+    return 0;
+}
+
+std::uint32_t TestWindows::focus()
+{
+    Window w = 0;
+    int revert = 0;
+    XGetInputFocus(d->display, &w, &revert);
+    return static_cast<std::uint32_t>(w);
+}
+
+void TestWindows::pointer(int& x, int& y)
+{
+    Window root, child;
+    int wx, wy;
+    unsigned mask;
+    XQueryPointer(d->display, DefaultRootWindow(d->display), &root, &child, &x, &y, &wx, &wy,
+                  &mask);
+}
+
+void TestWindows::warpPointer(int x, int y)
+{
+    XWarpPointer(d->display, 0, DefaultRootWindow(d->display), 0, 0, 0, 0, x, y);
+    XSync(d->display, False);
+}
+
+Client::Client(const QString& display, const QString& program, const QStringList& args)
+    : m_display(display)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(program, args);
+    m_process.waitForStarted(5000);
+}
+
+Client::~Client()
+{
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+std::uint32_t Client::waitWindow(const QStringList& criteria, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QStringList found =
+            xdotool(m_display, QStringList{"search", "--maxdepth", "1"} + criteria)
+                .split('\n', Qt::SkipEmptyParts);
+        if (!found.isEmpty())
+            return found.last().toUInt();
+        QThread::msleep(50);
+    }
+    return 0;
+}
+
+QString Client::output()
+{
+    // Without an event loop QProcess reads only while it is waited on.
+    m_process.waitForReadyRead(20);
+    m_output += QString::fromLocal8Bit(m_process.readAll());
+    return m_output;
+}
+
+QString xdotool(const QString& display, const QStringList& args)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("xdotool"), args);
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return QString();
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace quillon::x11test
