@@ -180,7 +180,6 @@ VbsError& named(VbsError& e, const QString& name)
 
 struct ScriptHost::Impl final : SlotResolver {
     std::deque<Slot> globals;
-    std::vector<QString> slotNames;
     std::unordered_map<std::u16string, int32_t> slotIndex;
     ProgramCache expressionCache;
     ProgramCache statementCache;
@@ -225,7 +224,6 @@ struct ScriptHost::Impl final : SlotResolver {
             return -1;
         auto index = static_cast<int32_t>(globals.size());
         globals.emplace_back();
-        slotNames.push_back(name.toString());
         slotIndex.emplace(std::move(key), index);
         return index;
     }
