@@ -121,7 +121,7 @@ public:
             if (args.empty() || args.size() > 5)
                 throw VbsError::withName(450, QStringLiteral("Raise"));
             int32_t n = args[0].toLong();
-            if (n <= 0 || n > 65535)
+            if (n == 0)
                 throw VbsError(5);
             QString text = args.size() > 2 && !args[2].isEmpty() ? args[2].toText() : errorDescription(n);
             throw VbsError(n, text);

@@ -397,6 +397,8 @@ TEST(VbsConformance, StatementsKeepTheGlobalScope)
         {"On Error Resume Next : x = 1/0 : On Error GoTo 0", "Err.Number", "=0"},
         {"On Error Resume Next : Err.Raise 6 : e = Err.Description : Err.Clear", "e & Err.Number", "=Overflow0"},
         {"On Error Resume Next : Err.Raise 1000, \"me\", \"mine\"", "Err & Err.Description", "=1000mine"},
+        {"On Error Resume Next : Err.Raise vbObjectError + 7", "Err.Number - vbObjectError", "=7"},
+        {"On Error Resume Next : Err.Raise 0", "Err.Number", "=5"},
         {"Set o = Nothing", "o Is Nothing", "=True"},
     };
     RUN_TABLE(cases);
