@@ -304,7 +304,8 @@ Value Value::toNumber() const
 
 Value& ArrayData::at(const int32_t* indexes, size_t count)
 {
-    if (count != upper.size())
+    // An array declared with Dim a() has no dimensions and no elements yet.
+    if (count != upper.size() || upper.empty())
         throw VbsError(9);
     size_t offset = 0;
     size_t stride = 1;
