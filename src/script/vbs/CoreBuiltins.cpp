@@ -2,7 +2,6 @@
 #include "script/vbs/Builtins.h"
 #include "script/vbs/VbsError.h"
 
-#include <algorithm>
 
 namespace quillon::vbs {
 
@@ -22,7 +21,10 @@ Value cStr(BuiltinContext&, Args a) { return Value::fromString(a[0].toString());
 Value arrayOf(BuiltinContext&, Args a)
 {
     auto array = ArrayData::create({static_cast<int32_t>(a.size()) - 1});
-    std::copy(a.begin(), a.end(), array->items.begin());
+    for (size_t i = 0; i < a.size(); ++i) {
+        array->admit(a[i]);
+        array->items[i] = a[i];
+    }
     return Value::fromArray(std::move(array));
 }
 

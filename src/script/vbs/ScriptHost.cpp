@@ -600,7 +600,10 @@ struct ScriptHost::Impl final : SlotResolver {
         }
         if (s.value.isArray()) {
             std::vector<int32_t> indexes = indexesOf(args.span());
-            s.value.mutableArray().at(indexes.data(), indexes.size()) = value;
+            ArrayData& array = s.value.mutableArray();
+            Value& element = array.at(indexes.data(), indexes.size());
+            array.admit(value);
+            element = value;
             return;
         }
         if (s.value.isObject() && s.value.objectValue()) {

@@ -4,6 +4,7 @@
 #include "script/vbs/HostObject.h"
 #include "script/vbs/VbsError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -316,6 +317,16 @@ Value& ArrayData::at(const int32_t* indexes, size_t count)
         stride *= static_cast<size_t>(upper[k]) + 1;
     }
     return items[offset];
+}
+
+void ArrayData::admit(const Value& item)
+{
+    if (!item.isArray())
+        return;
+    int itemDepth = item.arrayValue()->depth;
+    if (itemDepth >= kMaxArrayDepth)
+        throw VbsError(28);
+    depth = std::max(depth, itemDepth + 1);
 }
 
 std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)

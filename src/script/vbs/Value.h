@@ -144,6 +144,12 @@ struct ArrayData {
     std::vector<int32_t> upper;   // one upper bound per dimension
     std::vector<Value> items;     // the first index varies fastest
     bool fixedSize = false;       // declared with Dim a(n): ReDim and Erase cannot resize it
+    int depth = 1;                // arrays nested in it, plus one (an upper bound)
+
+    // Call before storing `item` in this array: arrays nested deeper than
+    // kMaxArrayDepth are refused with 28, so freeing them cannot exhaust the stack.
+    void admit(const Value& item);
+    static constexpr int kMaxArrayDepth = 1000;
 
     // Element for the given indexes; 9 when out of range or the count differs.
     Value& at(const int32_t* indexes, size_t count);

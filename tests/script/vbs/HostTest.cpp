@@ -238,6 +238,18 @@ TEST(VbsHost, NestingBeyondTheLimitsIsAnErrorNotACrash)
     const QString fine = QString(50, QLatin1Char('(')) + QLatin1Char('2') + QString(50, QLatin1Char(')'));
     ASSERT_TRUE(host.eval(fine, v));
     EXPECT_EQ(v.toString(), QStringLiteral("2"));
+    // Arrays nested in arrays, one level per pass of a loop.
+    ASSERT_TRUE(host.executeStatement(u"a = Array() : Dim b(0)"));
+    int passes = 0;
+    while (host.executeStatement(u"a = Array(a)") && passes < 5000)
+        ++passes;
+    EXPECT_EQ(host.error().number, 28);
+    EXPECT_LT(passes, 5000);
+    while (host.executeStatement(u"b(0) = b") && passes < 10000)
+        ++passes;
+    EXPECT_EQ(host.error().number, 28);
+    EXPECT_LT(passes, 10000);
+    ASSERT_TRUE(host.executeStatement(u"a = Empty : b = Empty"));
     // Eval calling Eval calling Eval ...
     QString nested = QStringLiteral("1");
     for (int i = 0; i < 12; ++i)
