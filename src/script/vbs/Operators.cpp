@@ -153,11 +153,18 @@ Value power(const Value& a, const Value& b)
     return checkedDouble(r);
 }
 
+Value joined(const QString& a, const QString& b)
+{
+    if (a.size() + b.size() > kMaxStringChars)
+        throw VbsError(14);
+    return Value::fromString(a + b);
+}
+
 Value concat(const Value& a, const Value& b)
 {
     if (a.isNull() && b.isNull())
         return Value::null();
-    return Value::fromString(a.toText() + b.toText());
+    return joined(a.toText(), b.toText());
 }
 
 // And, Or, Xor, Eqv, Imp on two non-Null values.
@@ -282,7 +289,7 @@ Value binaryOp(BinaryOp op, const Value& a, const Value& b, bool leftLiteral, bo
     switch (op) {
     case BinaryOp::Add:
         if (a.isString() && b.isString())
-            return Value::fromString(a.stringValue() + b.stringValue());
+            return joined(a.stringValue(), b.stringValue());
         if (a.isString() && b.isEmpty())
             return a;
         if (b.isString() && a.isEmpty())

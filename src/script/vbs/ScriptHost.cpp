@@ -627,6 +627,9 @@ struct ScriptHost::Impl final : SlotResolver {
         }
         Value scratch;
         const Value& right = ref(p, concat.b, scratch);
+        if (right.isString() && slot.value.isString()
+            && slot.value.stringValue().size() + right.stringValue().size() > kMaxStringChars)
+            throw VbsError(14, concat.column);
         // Evaluating the right side may have called out and changed x.
         if (appendable() && right.isString()) {
             slot.value.mutableString().append(right.stringValue());

@@ -22,6 +22,9 @@ namespace quillon::vbs {
 class HostObject;
 struct ArrayData;
 
+// The longest string a script may build (64M characters); longer is error 14.
+inline constexpr qsizetype kMaxStringChars = qsizetype(1) << 26;
+
 // VarType() codes; an array is vbArray + the element type (vbVariant).
 enum VarTypeCode : int {
     vbEmpty = 0,

@@ -274,6 +274,16 @@ TEST(VbsHost, HugeInputsAreHandledWithinBounds)
     EXPECT_EQ(host.error().number, 7);
     EXPECT_FALSE(host.executeStatement(u"ReDim a(100000, 100000)"));
     EXPECT_EQ(host.error().number, 7);
+    // A string doubling in a loop stops at the string limit with 14.
+    ASSERT_TRUE(host.executeStatement(u"s = \"0123456789abcdef\" : u = s"));
+    int doublings = 0;
+    while (host.executeStatement(u"s = s & s") && doublings < 40)
+        ++doublings;
+    EXPECT_EQ(host.error().number, 14);
+    while (host.executeStatement(u"u = u + u") && doublings < 80)
+        ++doublings;
+    EXPECT_EQ(host.error().number, 14);
+    ASSERT_TRUE(host.executeStatement(u"s = Empty : u = Empty"));
     const QString manyStatements = QStringLiteral("n = n + 1 : ").repeated(20000);
     ASSERT_TRUE(host.executeStatement(manyStatements));
     EXPECT_EQ(outcome(host, "", "n"), "=20000");
