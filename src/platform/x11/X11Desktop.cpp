@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <mutex>
 #include <utility>
@@ -326,6 +327,14 @@ std::unique_ptr<Connection> Connection::open(const QString& name, QString* error
     initXlibOnce();
     const QByteArray bytes = name.toLocal8Bit();
     const char* displayName = name.isEmpty() ? nullptr : bytes.constData();
+    // With no display named anywhere there is nothing to retry: headless runs
+    // must not wait for a server that cannot exist.
+    const char* fromEnvironment = std::getenv("DISPLAY");
+    if (!displayName && (!fromEnvironment || !*fromEnvironment)) {
+        if (error)
+            *error = QString::fromLatin1(kNoDisplayError);
+        return nullptr;
+    }
     Display* display = openWithRetries([&] { return XOpenDisplay(displayName); });
     if (!display) {
         if (error)
