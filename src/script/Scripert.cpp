@@ -992,28 +992,38 @@ void TScripert::bindParameters(const QString& s)
 
 // ---- host calls ------------------------------------------------------------
 
+namespace {
+
+// A literal piece: in a query every double quote is dropped; elsewhere a
+// doubled quote stands for one and every other quote is dropped.
+QString literalPieceValue(const QString& piece, bool query)
+{
+    QString t;
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        if (piece[i] != QLatin1Char('"'))
+            t += piece[i];
+        else if (!query && i + 1 < piece.size() && piece[i + 1] == QLatin1Char('"'))
+            t += piece[i++];
+    }
+    return t;
+}
+
+}  // namespace
+
 QString TScripert::pieceValue(const QString& piece, bool query)
 {
-    if (piece.startsWith(QLatin1Char('"'))) {
-        if (query) {
-            QString t = piece;
-            t.remove(QLatin1Char('"'));
-            return t;
-        }
-        QString t;
-        for (qsizetype i = 0; i < piece.size(); ++i) {
-            if (piece[i] != QLatin1Char('"'))
-                t += piece[i];
-            else if (i + 1 < piece.size() && piece[i + 1] == QLatin1Char('"'))
-                t += piece[i++];
-        }
-        return t;
-    }
+    if (piece.startsWith(QLatin1Char('"')))
+        return literalPieceValue(piece, query);
     QString value;
     if (m_host->evalText(piece, value))
         return readEscapes(value);
     if (m_host->evalText(QLatin1Char('"') + piece + QLatin1Char('"'), value))
         return readEscapes(value);
+    // The tail of a string literal that the argument split cut at a comma
+    // ("Hello, world" gives "Hello and  world") reads as a literal too, so the
+    // receiver sees two values instead of the pass ending on a broken string.
+    if (piece.endsWith(QLatin1Char('"')))
+        return literalPieceValue(piece, query);
     failWith(m_host->lastError());
 }
 

@@ -75,6 +75,7 @@ TEST_F(HostCallTest, CommandJoinsValuesAndRemembersTheLastText)
         {"setsys(key,x)", "key", "x"},                 // x empty: the piece as written
         {"setsys(mouse,,\"l\")", "mouse", "l"},          // empty leading values add nothing
         {"setsys(test,5)", "test", "5"},
+        {"setsys(sethtxt,h,\"Hello, world\")", "sethtxt", "1234,Hello, world"},  // cut in two
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(runLine(QString::fromUtf8(c.line))) << c.line << " " << errors.back().description.toStdString();
