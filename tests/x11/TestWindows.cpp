@@ -102,13 +102,18 @@ void TestWindows::warpPointer(int x, int y)
 }
 
 Client::Client(const QString& display, const QString& program, const QStringList& args)
-    : m_display(display)
+    : m_display(display), m_program(program), m_args(args)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(program, args);
+    start();
+}
+
+void Client::start()
+{
+    m_process.start(m_program, m_args);
     m_process.waitForStarted(5000);
 }
 
@@ -128,6 +133,10 @@ std::uint32_t Client::waitWindow(const QStringList& criteria, int timeoutMs)
                 .split('\n', Qt::SkipEmptyParts);
         if (!found.isEmpty())
             return found.last().toUInt();
+        if (m_process.state() == QProcess::NotRunning) {
+            m_output += QString::fromLocal8Bit(m_process.readAll());
+            start();
+        }
         QThread::msleep(50);
     }
     return 0;

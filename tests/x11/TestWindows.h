@@ -45,13 +45,19 @@ public:
     Client(const QString& display, const QString& program, const QStringList& args);
     ~Client();
     // Waits for a top-level window that `xdotool search` finds with
-    // `criteria` (for example --classname NAME); 0 on time-out.
-    std::uint32_t waitWindow(const QStringList& criteria, int timeoutMs = 5000);
+    // `criteria` (for example --classname NAME); 0 on time-out. A client that
+    // ended before its window appeared (Xvfb now and then drops a connection
+    // made right after another client left) is started again.
+    std::uint32_t waitWindow(const QStringList& criteria, int timeoutMs = 10000);
     // Everything the client printed so far.
     QString output();
 
 private:
+    void start();
+
     QString m_display;
+    QString m_program;
+    QStringList m_args;
     QProcess m_process;
     QString m_output;
 };
