@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <ostream>
 
@@ -18,6 +19,15 @@ inline void PrintTo(const QString& s, std::ostream* os)
 }
 
 namespace quillon::script::testing {
+
+// Script lines from UTF-8 literals.
+inline QStringList lines(std::initializer_list<const char*> list)
+{
+    QStringList out;
+    for (const char* l : list)
+        out << QString::fromUtf8(l);
+    return out;
+}
 
 struct ReportedError {
     int line, column, number;

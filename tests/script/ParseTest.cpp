@@ -8,14 +8,6 @@
 namespace quillon::script::testing {
 namespace {
 
-QStringList lines(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* l : list)
-        out << QString::fromUtf8(l);
-    return out;
-}
-
 TEST(LineTextTest, LineEndsCrLfAndCrGiveTheSameLines)
 {
     const QStringList expected = {QStringLiteral("a"), QString(), QStringLiteral("b")};

@@ -4,14 +4,6 @@
 namespace quillon::script::testing {
 namespace {
 
-QStringList lines(std::initializer_list<const char*> list)
-{
-    QStringList out;
-    for (const char* l : list)
-        out << QString::fromUtf8(l);
-    return out;
-}
-
 TEST_F(EngineTest, DoWhileLoopsAndReportsEveryLineIndex)
 {
     load(lines({"section down", "i=0", "do while i<3", "i=i+1", "loop", "end section"}));
