@@ -16,6 +16,16 @@
 
 namespace quillon::vbs {
 
+std::u16string lowerKey(QStringView s)
+{
+    std::u16string key(static_cast<size_t>(s.size()), u'\0');
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char16_t c = s[i].unicode();
+        key[static_cast<size_t>(i)] = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    }
+    return key;
+}
+
 namespace {
 
 constexpr int kMaxParseDepth = 200;     // nested parentheses and unary operators
@@ -66,16 +76,6 @@ constexpr KeywordName kKeywords[] = {
     {"exit", Kw::Exit, true}, {"select", Kw::Select, true}, {"case", Kw::Case, true},
     {"class", Kw::Class, true}, {"with", Kw::With, true},
 };
-
-std::u16string lowerKey(QStringView s)
-{
-    std::u16string key(static_cast<size_t>(s.size()), u'\0');
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        char16_t c = s[i].unicode();
-        key[static_cast<size_t>(i)] = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-    }
-    return key;
-}
 
 std::u16string asciiKey(const char* text)
 {

@@ -7,11 +7,17 @@
 #include "script/vbs/Value.h"
 
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace quillon::vbs {
+
+// A name as a lookup key: ASCII letters folded to lower case, as names are
+// matched in the language; other characters are kept as they are.
+std::u16string lowerKey(QStringView s);
 
 enum class NodeKind : uint8_t {
     Constant,   // a: index into constants

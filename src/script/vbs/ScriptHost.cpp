@@ -75,16 +75,6 @@ std::u16string_view viewOf(QStringView text)
     return {text.utf16(), static_cast<size_t>(text.size())};
 }
 
-std::u16string lowerKey(QStringView s)
-{
-    std::u16string key(static_cast<size_t>(s.size()), u'\0');
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        char16_t c = s[i].unicode();
-        key[static_cast<size_t>(i)] = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-    }
-    return key;
-}
-
 // The Err object: the last error caught under On Error Resume Next.
 class ErrObject final : public HostObject {
 public:
@@ -791,53 +781,58 @@ struct ScriptHost::Impl final : SlotResolver {
 ScriptHost::ScriptHost() : d(std::make_unique<Impl>()) {}
 ScriptHost::~ScriptHost() = default;
 
+namespace {
+
+// Runs `body` for a public call and turns anything it throws into the host's
+// error state, so no exception leaves the host.
+template <typename Impl, typename Body>
+bool guarded(Impl& d, Body body)
+{
+    try {
+        return body();
+    } catch (const VbsError& e) {
+        d.fail(e.number, e.column, e.description);
+    } catch (const std::bad_alloc&) {
+        d.fail(7, 0, errorDescription(7));
+    } catch (...) {
+        d.fail(51, 0, errorDescription(51));
+    }
+    return false;
+}
+
+}  // namespace
+
 bool ScriptHost::eval(QStringView expression, Value& result)
 {
     Impl::ActiveCall call(*d);
-    bool ok = false;
-    try {
+    return guarded(*d, [&] {
         const Program& p = d->program(expression, true);
         if (p.errorNumber != 0) {
             d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
-        } else {
-            result = d->eval(p, p.root);
-            d->succeed();
-            ok = true;
+            return false;
         }
-    } catch (const VbsError& e) {
-        d->fail(e.number, e.column, e.description);
-    } catch (const std::bad_alloc&) {
-        d->fail(7, 0, errorDescription(7));
-    } catch (...) {
-        d->fail(51, 0, errorDescription(51));
-    }
-    return ok;
+        result = d->eval(p, p.root);
+        d->succeed();
+        return true;
+    });
 }
 
 bool ScriptHost::executeStatement(QStringView statement)
 {
     Impl::ActiveCall call(*d);
-    bool ok = false;
-    try {
+    return guarded(*d, [&] {
         const Program& p = d->program(statement, false);
         if (p.errorNumber != 0) {
             d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
-        } else {
-            std::optional<VbsError> failure = d->runStatements(p);
-            ok = !failure;
-            if (ok)
-                d->succeed();
-            else
-                d->fail(failure->number, failure->column, failure->description);
+            return false;
         }
-    } catch (const VbsError& e) {
-        d->fail(e.number, e.column, e.description);
-    } catch (const std::bad_alloc&) {
-        d->fail(7, 0, errorDescription(7));
-    } catch (...) {
-        d->fail(51, 0, errorDescription(51));
-    }
-    return ok;
+        if (std::optional<VbsError> failure = d->runStatements(p)) {
+            d->fail(failure->number, failure->column, failure->description);
+            return false;
+        }
+        d->succeed();
+        return true;
+    });
 }
 
 void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> object, bool membersVisible)
