@@ -865,12 +865,7 @@ private:
     // Dim name [ "(" [int {"," int}] ")" ] { "," ... }
     void dimStatement(int column)
     {
-        size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::Dim, column);
-        int32_t first = static_cast<int32_t>(m_p.decls.size());
-        do {
-            if (tok().kind == Tok::Comma)
-                ++m_pos;
+        declarationList(StmtKind::Dim, column, [this] {
             Decl d = declaredName();
             if (tok().kind == Tok::LParen) {
                 d.array = true;
@@ -890,8 +885,29 @@ private:
                 d.firstDim = storeArguments(dims);
                 d.dimCount = static_cast<int32_t>(dims.size());
             }
-            m_p.decls.push_back(d);
-        } while (tok().kind == Tok::Comma);
+            return d;
+        });
+    }
+
+    // Adds a statement of `kind` whose declarations are `item` { "," item }.
+    template <typename Item>
+    void declarationList(StmtKind kind, int column, Item item)
+    {
+        size_t stmtIndex = m_p.stmts.size();
+        addStmt(kind, column);
+        declarationsOf(stmtIndex, item);
+    }
+
+    template <typename Item>
+    void declarationsOf(size_t stmtIndex, Item item)
+    {
+        int32_t first = static_cast<int32_t>(m_p.decls.size());
+        while (true) {
+            m_p.decls.push_back(item());
+            if (tok().kind != Tok::Comma)
+                break;
+            ++m_pos;
+        }
         m_p.stmts[stmtIndex].firstDecl = first;
         m_p.stmts[stmtIndex].declCount = static_cast<int32_t>(m_p.decls.size()) - first;
     }
@@ -920,8 +936,7 @@ private:
             ++m_pos;
             m_p.stmts[stmtIndex].preserve = true;
         }
-        int32_t first = static_cast<int32_t>(m_p.decls.size());
-        while (true) {
+        declarationsOf(stmtIndex, [this] {
             Decl d = declaredName();
             if (tok().kind != Tok::LParen)
                 throw VbsError(1005, tok().pos);
@@ -935,32 +950,19 @@ private:
             d.array = true;
             d.firstDim = storeArguments(dims);
             d.dimCount = static_cast<int32_t>(dims.size());
-            m_p.decls.push_back(d);
-            if (tok().kind != Tok::Comma)
-                break;
-            ++m_pos;
-        }
-        m_p.stmts[stmtIndex].firstDecl = first;
-        m_p.stmts[stmtIndex].declCount = static_cast<int32_t>(m_p.decls.size()) - first;
+            return d;
+        });
     }
 
     // Const name "=" literal { "," name "=" literal }
     void constStatement(int column)
     {
-        size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::Const, column);
-        int32_t first = static_cast<int32_t>(m_p.decls.size());
-        while (true) {
+        declarationList(StmtKind::Const, column, [this] {
             Decl d = declaredName();
             expect(Tok::Eq, 1011);
             d.value = constantValue();
-            m_p.decls.push_back(d);
-            if (tok().kind != Tok::Comma)
-                break;
-            ++m_pos;
-        }
-        m_p.stmts[stmtIndex].firstDecl = first;
-        m_p.stmts[stmtIndex].declCount = static_cast<int32_t>(m_p.decls.size()) - first;
+            return d;
+        });
     }
 
     // A literal, a signed number, a keyword constant or an intrinsic constant.
@@ -976,17 +978,7 @@ private:
 
     void eraseStatement(int column)
     {
-        size_t stmtIndex = m_p.stmts.size();
-        addStmt(StmtKind::Erase, column);
-        int32_t first = static_cast<int32_t>(m_p.decls.size());
-        while (true) {
-            m_p.decls.push_back(declaredName());
-            if (tok().kind != Tok::Comma)
-                break;
-            ++m_pos;
-        }
-        m_p.stmts[stmtIndex].firstDecl = first;
-        m_p.stmts[stmtIndex].declCount = static_cast<int32_t>(m_p.decls.size()) - first;
+        declarationList(StmtKind::Erase, column, [this] { return declaredName(); });
     }
 
     void optionStatement(int column)
