@@ -298,13 +298,15 @@ class X11Desktop final : public Desktop {
 public:
     X11Desktop(std::shared_ptr<Connection> c, const QString& displayName)
         : m_keyboard(c), m_mouse(c), m_windows(makeWindows(c)),
-          m_hotKeys(makeHotKeys(displayName)), m_connection(std::move(c))
+          m_hotKeys(makeHotKeys(displayName)), m_keyEvents(makeKeyEvents(displayName)),
+          m_connection(std::move(c))
     {
     }
     Keyboard& keyboard() override { return m_keyboard; }
     Mouse& mouse() override { return m_mouse; }
     Windows& windows() override { return *m_windows; }
     HotKeys& hotKeys() override { return *m_hotKeys; }
+    KeyEvents& keyEvents() override { return *m_keyEvents; }
     Shell& shell() override { return m_shell; }
 
 private:
@@ -312,6 +314,7 @@ private:
     X11Mouse m_mouse;
     std::unique_ptr<Windows> m_windows;
     std::unique_ptr<HotKeys> m_hotKeys;
+    std::unique_ptr<KeyEvents> m_keyEvents;
     XdgShell m_shell;
     std::shared_ptr<Connection> m_connection;
 };
