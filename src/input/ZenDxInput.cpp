@@ -16,6 +16,9 @@ TZenDxInput::TZenDxInput(QObject* owner, platform::Desktop& desktop)
     Joystick().setRangeY(10);
     Joystick().setRangeZ(10);
     m_appEvents->OnZenMsgEvent = [this](TZenAppEvents*) { Poll(); };
+    // For comparing with polling alone, without rebuilding.
+    if (qEnvironmentVariable(kEventWakeVariable) == QLatin1String("0"))
+        *m_eventWake = false;
 }
 
 TZenDxInput::~TZenDxInput()

@@ -28,6 +28,9 @@
 
 namespace quillon::input {
 
+// Set to "0", the environment variable turns EventWake off by default.
+inline constexpr const char* kEventWakeVariable = "QUILLON_EVENT_WAKE";
+
 class TZenDxInput : public TDXInput {
     Q_OBJECT
 public:
