@@ -13,6 +13,7 @@ ZenMessageEvent::ZenMessageEvent(int message, std::uintptr_t wParam, std::uintpt
 
 ZenMessageEvent::~ZenMessageEvent()
 {
+    std::lock_guard lock(zenMessageHandoff());
     markTaken();
 }
 
@@ -28,6 +29,12 @@ QEvent::Type ZenMessageEvent::eventType()
 {
     static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
     return type;
+}
+
+std::mutex& zenMessageHandoff()
+{
+    static std::mutex mutex;
+    return mutex;
 }
 
 std::atomic<int>& zenBusyCounter()
@@ -51,6 +58,7 @@ TZenAppEvents::~TZenAppEvents()
 
 bool TZenAppEvents::eventFilter(QObject*, QEvent* event)
 {
+    { std::lock_guard lock(zenMessageHandoff()); }
     if (event->type() != ZenMessageEvent::eventType() || !OnZenMsgEvent)
         return false;
     auto* message = static_cast<ZenMessageEvent*>(event);

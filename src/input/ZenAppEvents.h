@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace quillon::input {
 
@@ -44,6 +45,12 @@ private:
     // poster counts what is queued.
     std::shared_ptr<std::atomic<int>> m_queued;
 };
+
+// Taken by whoever creates a ZenMessageEvent on another thread, and by the
+// hook before it looks at any event: Qt's queue hands events over under a
+// lock of its own that thread sanitizers cannot see, and this one makes
+// the hand-over of the event's fields visible to them.
+std::mutex& zenMessageHandoff();
 
 // The busy counter: raised by one while each poll event runs.
 std::atomic<int>& zenBusyCounter();

@@ -61,7 +61,12 @@ bool TZenEventhread::postIfIdle()
         return false;
     ++*m_queued;
     ++m_posted;
-    QCoreApplication::postEvent(m_target, new ZenMessageEvent(kZenMessage, kPollMarker, 0, m_queued));
+    ZenMessageEvent* event = nullptr;
+    {
+        std::lock_guard lock(zenMessageHandoff());
+        event = new ZenMessageEvent(kZenMessage, kPollMarker, 0, m_queued);
+    }
+    QCoreApplication::postEvent(m_target, event);
     return true;
 }
 

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 
 #include <atomic>
 #include <condition_variable>
@@ -42,7 +41,7 @@ private:
     void run();
     bool postIfIdle();
 
-    QPointer<QObject> m_target;
+    QObject* const m_target;
     const int m_interval;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_wakeRequested{false};

@@ -89,13 +89,3 @@ TEST_F(Held, TheStopKeyReleasesEveryRunsHoldingsEachKeyOnce)
     EXPECT_FALSE(held.Holds(&runB));
 }
 
-TEST(HeldWithoutDesktop, NothingIsRecordedWhenThePressFailed)
-{
-    input::TZenKeybd keybd;
-    input::TZeMouse mouse;
-    input::HeldInput held(keybd, mouse);
-    int run = 0;
-    EXPECT_FALSE(held.KeyDown(&run, "a").ok());
-    EXPECT_FALSE(held.LeftDown(&run).ok());
-    EXPECT_FALSE(held.Holds(&run));
-}

@@ -48,16 +48,6 @@ TEST_F(Pacing, OnlyTheMarkedMessageIsAPoll)
     EXPECT_EQ(polls, 1);
 }
 
-TEST_F(Pacing, ThePollRunsWithTheBusyCounterRaised)
-{
-    int busyDuringPoll = -1;
-    hook.OnZenMsgEvent = [&](TZenAppEvents*) { busyDuringPoll = zenBusyCounter(); };
-    QCoreApplication::postEvent(&window, new ZenMessageEvent(kZenMessage, kPollMarker, 0));
-    processFor(20);
-    EXPECT_EQ(busyDuringPoll, 1);
-    EXPECT_EQ(zenBusyCounter(), 0);
-}
-
 TEST_F(Pacing, ThreadPostsEveryFiftyMilliseconds)
 {
     TZenEventhread pacing(&window);
@@ -95,18 +85,19 @@ TEST_F(Pacing, APollLongerThanTheIntervalGetsNoSecondPost)
     EXPECT_EQ(postedDuringPoll, 1);
 }
 
-// With a ten-second interval, only the first tick and wakes post.
-TEST_F(Pacing, AWakePostsAtOnceAndOnlyOncePerQueuedPoll)
+// With a ten-second interval, only the first tick and wakes post. A
+// hundred wakes while this thread runs no events find a poll queued: at
+// most one more poll follows, for a wake still pending when it ran.
+TEST_F(Pacing, AWakePostsAtOnceAndWakesCoalesceWhileAPollIsQueued)
 {
     TZenEventhread pacing(&window, 10000);
     ASSERT_TRUE(processUntil([&] { return polls == 1; }, 2000));
-    pacing.Wake();
-    pacing.Wake();
-    pacing.Wake();
-    EXPECT_TRUE(processUntil([&] { return polls == 2; }, 2000));
-    processFor(50);
-    EXPECT_EQ(polls, 2);
-    EXPECT_EQ(pacing.Posted(), 2);
+    for (int i = 0; i < 100; ++i)
+        pacing.Wake();
+    EXPECT_TRUE(processUntil([&] { return polls >= 2; }, 2000));
+    processFor(100);
+    EXPECT_LE(polls, 3);
+    EXPECT_EQ(pacing.Posted(), polls);
     pacing.Terminate();
     pacing.WaitFor();
 }

@@ -89,11 +89,3 @@ TEST_F(X11KeyEvents, AGrabbedKeyIsStillHeard)
     desktop->hotKeys().ungrab(1);
 }
 
-TEST_F(X11KeyEvents, AWatchThatIsGoneIsNeverWoken)
-{
-    watch.reset();
-    const int before = wakes.load();
-    xdotool(display, {"key", "c"});
-    QThread::msleep(100);
-    EXPECT_EQ(wakes.load(), before);
-}
