@@ -50,6 +50,10 @@ void TZenEventhread::Wake()
 {
     {
         std::lock_guard lock(m_mutex);
+        // Posted from the waking thread when nothing is queued or running:
+        // one hand-over less between a key event and its poll.
+        if (m_stop || *m_queued > 0 || postIfIdle())
+            return;
         m_wakeRequested = true;
     }
     m_changed.notify_all();

@@ -31,7 +31,8 @@ public:
     // Sets the stop flag and wakes the thread; WaitFor() then joins it.
     void Terminate();
     void WaitFor();
-    // Asks for a poll now (any thread).
+    // Asks for a poll now (any thread): posts it at once when no poll is
+    // queued or running, leaves it to the thread while one runs.
     void Wake();
 
     // Polls posted so far, for tests and benchmarks.
