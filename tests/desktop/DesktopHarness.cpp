@@ -3,10 +3,11 @@
 // start-up, show, close and exit orders, and prints what happens on standard
 // output, one line per event.
 //
-//   desktop_harness DIR [hide]
+//   QUILLON_HARNESS_DIR=DIR desktop_harness [hide]
 //
 // DIR stands for the program folder: "tools", "cfg" and the state file live
-// there, and it is the current folder.
+// there, and it is the current folder. It comes from the environment so that
+// the command line is the program's own (an autostart entry passes "hide").
 #include "base/ZeMath.h"
 #include "desktop/SisTray.h"
 #include "desktop/ToolSys.h"
@@ -86,8 +87,8 @@ protected:
         QWidget::showEvent(event);
         m_tray.Hint = windowTitle();
         m_tray.ShowInTray(QStringLiteral("app"));
-        std::printf("shown tray=%d\n", desktop::TSisTray::trayAvailable() ? 1 : 0);
-        std::fflush(stdout);
+        say("shown");
+        say(desktop::TSisTray::trayAvailable() ? "tray" : "no tray");
         if (m_hide)
             m_tray.MinimizeWindow(this);
     }
@@ -154,15 +155,16 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tfrmmain"));
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2)
+    const QString dirName = qEnvironmentVariable("QUILLON_HARNESS_DIR");
+    if (dirName.isEmpty())
         return 2;
     desktop::TZenMutex mutex;
     mutex.CheckSingleInstance(QStringLiteral("Quillon "), QStringLiteral("Tfrmmain"));
     say("first");
 
-    const QString dir = QDir(args[1]).absolutePath();
+    const QString dir = QDir(dirName).absolutePath();
     QDir::setCurrent(dir);
-    const bool hide = args.value(2) == QLatin1String("hide");
+    const bool hide = args.value(1) == QLatin1String("hide");
     const auto desktopBackend = platform::openDefaultDesktop();
     HarnessWindow window(dir, hide, desktopBackend ? &desktopBackend->shell() : nullptr);
     window.setObjectName(QStringLiteral("frmmain"));
