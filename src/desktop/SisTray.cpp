@@ -1,13 +1,12 @@
 #include "SisTray.h"
 
-#include "base/ZeMath.h"
-
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
 
 namespace quillon::desktop {
@@ -86,9 +85,10 @@ void TSisTray::MinimizeWindow(QWidget* window)
 {
     if (!window)
         return;
-    // The window finishes what it is doing (its show handler, say) first.
-    base::pumpingDelay(3);
-    window->showMinimized();
+    // From the event loop, a moment later: a window asked from its own show
+    // handler finishes showing first, and the minimise is not undone by the
+    // rest of the show.
+    QTimer::singleShot(3, window, [window] { window->showMinimized(); });
 }
 
 void TSisTray::RestoreMainWindow()
@@ -105,10 +105,13 @@ bool TSisTray::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_owner && event->type() == QEvent::WindowStateChange
         && (m_owner->windowState() & Qt::WindowMinimized) && canHideToTray()) {
-        // Hidden instead of minimised; the state is cleared so that the next
-        // show brings the window back in normal state.
-        m_owner->hide();
-        m_owner->setWindowState(m_owner->windowState() & ~Qt::WindowMinimized);
+        // Hidden instead of minimised, once the state change is through. The
+        // minimised state stays until the window is restored: clearing it
+        // here would have the window system map the window again.
+        QTimer::singleShot(0, m_owner, [owner = m_owner] {
+            if (owner->windowState() & Qt::WindowMinimized)
+                owner->hide();
+        });
     }
     return QObject::eventFilter(watched, event);
 }

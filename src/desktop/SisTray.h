@@ -52,9 +52,9 @@ public:
     bool ShowInTray(const QString& source);
     // Takes the icon out of the tray; `source` is accepted as ShowInTray's.
     void RemoveIcon(const QString& source);
-    // Minimises `window` a moment later, as the window's own minimise
-    // command would, and returns once that is done: the owner goes to the
-    // tray, or is minimised when there is no tray to go to.
+    // Minimises `window` 3 ms later, from the event loop, as the window's own
+    // minimise command would: the owner goes to the tray, or is minimised
+    // when there is no tray to go to. Safe to call from a show handler.
     void MinimizeWindow(QWidget* window);
     // Shows the owner window in normal state, raised and active.
     void RestoreMainWindow();

@@ -68,7 +68,8 @@ public:
         m_tools.Load();
         m_toolBar.ConfigFile = dir + QStringLiteral("/cfg/toolbar.cfg");
         m_toolBar.LoadConfig();
-        std::printf("tools %d\n", int(m_toolBar.controls().size()));
+        std::printf("tools %d\nautostart %d\n", int(m_toolBar.controls().size()),
+                    m_autostart->isChecked() ? 1 : 0);
         std::fflush(stdout);
 
         QTimer::singleShot(500, this, [this] {
@@ -89,6 +90,9 @@ protected:
         m_tray.ShowInTray(QStringLiteral("app"));
         say("shown");
         say(desktop::TSisTray::trayAvailable() ? "tray" : "no tray");
+        const QPoint bar = m_toolBar.mapTo(this, QPoint(0, 0));
+        std::printf("toolbar %d %d\n", bar.x(), bar.y());
+        std::fflush(stdout);
         if (m_hide)
             m_tray.MinimizeWindow(this);
     }
@@ -96,7 +100,9 @@ protected:
     void hideEvent(QHideEvent* event) override
     {
         QWidget::hideEvent(event);
-        say("hidden");
+        // Minimising sends a hide event from the window system too.
+        if (!event->spontaneous())
+            say("hidden");
     }
 
     void changeEvent(QEvent* event) override

@@ -83,6 +83,29 @@ bool Harness::waitForLine(const QString& line, int timeoutMs)
     }
 }
 
+QString Harness::lineStartingWith(const QString& prefix, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        readAvailable();
+        for (const QString& line : m_lines) {
+            if (line.startsWith(prefix))
+                return line;
+        }
+        if (t.elapsed() > timeoutMs || m_process.state() == QProcess::NotRunning)
+            return {};
+        m_process.waitForReadyRead(50);
+    }
+}
+
+bool Harness::printed(const QString& line)
+{
+    m_process.waitForReadyRead(0);
+    readAvailable();
+    return m_lines.contains(line);
+}
+
 int Harness::waitForExit(int timeoutMs)
 {
     if (!m_process.waitForFinished(timeoutMs) && m_process.state() != QProcess::NotRunning)

@@ -35,6 +35,11 @@ public:
     // Waits for a line of output equal to `line`; false on time-out or when
     // the process ended without printing it.
     bool waitForLine(const QString& line, int timeoutMs = 10000);
+    // The first line of output starting with `prefix` (waited for); empty on
+    // time-out.
+    QString lineStartingWith(const QString& prefix, int timeoutMs = 10000);
+    // True when `line` was printed so far.
+    bool printed(const QString& line);
     // Waits for the process to end; its exit code, or -1 on time-out / crash.
     int waitForExit(int timeoutMs = 10000);
     bool running() const { return m_process.state() != QProcess::NotRunning; }
