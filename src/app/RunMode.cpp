@@ -113,7 +113,10 @@ int runScriptCommand(const QStringList& args)
         return 1;
     // The real desktop when a display can be opened; without one, scripts
     // that only compute still run and desktop commands fail their line.
-    DesktopBridge desktop(platform::openDefaultDesktop());
+    QString warning;
+    DesktopBridge desktop(platform::openDefaultDesktop(&warning));
+    if (!warning.isEmpty())
+        printLine(stderr, QStringLiteral("quillon: %1").arg(warning));
     assignHandlers(templateEngine, anyError, desktop.bridge());
 
     script::tscriptthrd run(nullptr, &templateEngine);
