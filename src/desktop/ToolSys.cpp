@@ -29,13 +29,15 @@ void TToolSys::Load()
     list.DirPath = dir;
     list.Refresh();
 
+    auto* toolBar = qobject_cast<TZenToolBar*>(HostLoader);
+    auto* menu = qobject_cast<QMenu*>(HostLoader);
     TExtractIcon icons;
     const QSize iconSize(kButtonSize - 8, kButtonSize - 8);
     for (int i = 0; i < list.Result().size(); ++i) {
         const QString path = list.Result()[i];
         const QPixmap glyph = TExtractIcon::IconToBitmap(icons.GetIcon(path, 0), iconSize);
         const QString name = QFileInfo(path).fileName();
-        if (HostToolBar) {
+        if (toolBar) {
             auto* button = new QToolButton;
             button->setFocusPolicy(Qt::NoFocus);
             button->setAutoRaise(true);
@@ -52,9 +54,9 @@ void TToolSys::Load()
             connect(button, &QToolButton::clicked, this, [this, path] { launch(path); });
             // The tool bar places each control right after the one before:
             // i x 39 while none is hidden.
-            HostToolBar->addControl(button);
-        } else if (HostMenu) {
-            QAction* item = HostMenu->addAction(name + QStringLiteral("(&Z)"));
+            toolBar->addControl(button);
+        } else if (menu) {
+            QAction* item = menu->addAction(name + QStringLiteral("(&Z)"));
             item->setParent(this);
             item->setToolTip(path);
             item->setStatusTip(path);

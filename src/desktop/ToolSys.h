@@ -11,11 +11,7 @@
 #include <QObject>
 #include <QString>
 
-class QMenu;
-
 namespace quillon::desktop {
-
-class TZenToolBar;
 
 // Programs on this system: Windows programs (for a compatibility layer),
 // shell scripts, desktop entries and AppImages, plus any file with an execute
@@ -28,9 +24,9 @@ public:
     // `shell` opens tools that are not programs; it may be null.
     explicit TToolSys(platform::Shell* shell = nullptr, QObject* parent = nullptr);
 
-    // Receives the launchers: a tool bar or a menu (set one).
-    TZenToolBar* HostToolBar = nullptr;
-    QMenu* HostMenu = nullptr;
+    // Receives the launchers: a TZenToolBar or a QMenu; anything else (or
+    // none) gets no launchers.
+    QObject* HostLoader = nullptr;
     // Relative to the program folder.
     QString ToolDir = QStringLiteral("tools");
     QString ToolExt = QString::fromLatin1(kToolExtensions);

@@ -125,12 +125,16 @@ QString TZenShortCut::CreateShortCut(const QString& linkFile, const QString& arg
 
     DesktopEntry entry;
     entry.setValue(QStringLiteral("Type"), QStringLiteral("Application"));
-    entry.setValue(QStringLiteral("Name"), QStringLiteral("Quillon"));
-    entry.setValue(QStringLiteral("Comment"), QStringLiteral("Keyboard and mouse macros"));
-    entry.setValue(QStringLiteral("Comment[zh_CN]"), QStringLiteral("键盘鼠标宏工具"));
+    if (ApplicationPath == runningExecutable()) {
+        entry.setValue(QStringLiteral("Name"), QStringLiteral("Quillon"));
+        entry.setValue(QStringLiteral("Comment"), QStringLiteral("Keyboard and mouse macros"));
+        entry.setValue(QStringLiteral("Comment[zh_CN]"), QStringLiteral("键盘鼠标宏工具"));
+        entry.setValue(QStringLiteral("Icon"), QStringLiteral("quillon"));
+    } else {
+        entry.setValue(QStringLiteral("Name"), QFileInfo(ApplicationPath).completeBaseName());
+    }
     entry.setValue(QStringLiteral("Exec"), exec);
     entry.setValue(QStringLiteral("Path"), WorkingDirectory);
-    entry.setValue(QStringLiteral("Icon"), QStringLiteral("quillon"));
     entry.setValue(QStringLiteral("Terminal"), QStringLiteral("false"));
     entry.setValue(kMarkerKey, QStringLiteral("true"));
 

@@ -63,7 +63,7 @@ public:
         m_tray.PopupMenu = &m_popup;
         m_tray.ShowTaskBar = true;
 
-        m_tools.HostToolBar = &m_toolBar;
+        m_tools.HostLoader = &m_toolBar;
         m_tools.ToolDir = dir + QStringLiteral("/tools");
         m_tools.Load();
         m_toolBar.ConfigFile = dir + QStringLiteral("/cfg/toolbar.cfg");

@@ -129,7 +129,7 @@ TEST_F(ToolsFolder, ToolBarGetsOneButtonPerToolAt39PixelSteps)
 
     TZenToolBar bar;
     TToolSys tools;
-    tools.HostToolBar = &bar;
+    tools.HostLoader = &bar;
     tools.ToolDir = root;
     tools.Load();
     const auto& buttons = bar.controls();
@@ -150,7 +150,7 @@ TEST_F(ToolsFolder, MenuLaunchersAreCaptionedWithTheFileName)
     writeFile(tmp.path() + "/other/calc.exe", "x");
     QMenu menu;
     TToolSys tools;
-    tools.HostMenu = &menu;
+    tools.HostLoader = &menu;
     tools.ToolDir = tmp.path() + "/other";
     tools.Load();
     ASSERT_EQ(menu.actions().size(), 1);
@@ -162,7 +162,7 @@ TEST_F(ToolsFolder, AMissingToolsFolderGivesNoLaunchers)
 {
     TZenToolBar bar;
     TToolSys tools;
-    tools.HostToolBar = &bar;
+    tools.HostLoader = &bar;
     tools.ToolDir = tmp.path() + "/nowhere";
     tools.Load();
     EXPECT_TRUE(bar.controls().empty());
