@@ -79,27 +79,6 @@ TEST(DesktopEntry, FieldCodesAreDroppedAndBrokenCommandsRefused)
     EXPECT_FALSE(splitExec("%f").has_value());
 }
 
-TEST(DesktopEntry, ReadsOnlyTheDesktopEntryGroup)
-{
-    QTemporaryDir tmp;
-    QFile f(tmp.path() + "/g.desktop");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("# comment\n[Other]\nExec=wrong\n[Desktop Entry]\nExec = right \nIcon=a\\sb\n"
-            "[Desktop Action x]\nExec=also wrong\n");
-    f.close();
-    const auto entry = DesktopEntry::read(f.fileName());
-    ASSERT_TRUE(entry.has_value());
-    EXPECT_EQ(entry->value("Exec"), "right");
-    EXPECT_EQ(entry->value("Icon"), "a b");
-
-    QFile none(tmp.path() + "/none.desktop");
-    ASSERT_TRUE(none.open(QIODevice::WriteOnly));
-    none.write("Exec=x\n");
-    none.close();
-    EXPECT_FALSE(DesktopEntry::read(none.fileName()).has_value());
-    EXPECT_FALSE(DesktopEntry::read(tmp.path() + "/missing.desktop").has_value());
-}
-
 TEST_F(AutostartFolders, AllUsersWritesTheFirstSystemFolderWhenItCanBeWritten)
 {
     TZenShortCut shortcut;

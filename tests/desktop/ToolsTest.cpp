@@ -98,10 +98,7 @@ TEST_F(ToolsFolder, FilesAreFoundBreadthFirstWithSuffixesMatchedInAnyCase)
     // Several suffixes, empty pieces ignored rather than matching everything.
     EXPECT_EQ(list(TListMode::lmFile, ";.txt;;"), QStringList({"notes.txt"}));
     EXPECT_TRUE(list(TListMode::lmFile, "").isEmpty());
-}
-
-TEST_F(ToolsFolder, ExecutablesAreToolsWhateverTheirName)
-{
+    // Programs are tools whatever their name.
     EXPECT_EQ(list(TListMode::lmFile, ".txt", true), QStringList({"notes.txt", "sub/run"}));
 }
 
@@ -156,16 +153,6 @@ TEST_F(ToolsFolder, MenuLaunchersAreCaptionedWithTheFileName)
     ASSERT_EQ(menu.actions().size(), 1);
     EXPECT_EQ(menu.actions()[0]->text(), "calc.exe(&Z)");
     EXPECT_EQ(menu.actions()[0]->toolTip(), tmp.path() + "/other/calc.exe");
-}
-
-TEST_F(ToolsFolder, AMissingToolsFolderGivesNoLaunchers)
-{
-    TZenToolBar bar;
-    TToolSys tools;
-    tools.HostLoader = &bar;
-    tools.ToolDir = tmp.path() + "/nowhere";
-    tools.Load();
-    EXPECT_TRUE(bar.controls().empty());
 }
 
 TEST(ExtractIcon, DesktopEntriesShowTheIconTheyName)
