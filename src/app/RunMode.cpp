@@ -6,7 +6,9 @@
 // of messagebox and MsgBox to standard output.
 #include "app/CommandLine.h"
 
+#include "app/ScriptWiring.h"
 #include "app/SysParamBridge.h"
+#include "app/SysParamWords.h"
 
 #include "script/ScriptThrd.h"
 #include "script/Scripert.h"
@@ -42,43 +44,25 @@ bool loadScript(TScripert& engine, const QString& path)
     } catch (const script::ScriptFileError& e) {
         printLine(stderr, QStringLiteral("quillon: %1").arg(e.message));
     } catch (const script::ScriptFailure& e) {
-        TScripert::printError(-1, 0, e.number, e.description);
+        script::printScriptError(-1, 0, e.number, e.description);
     }
     return false;
 }
 
-// A line the bridge refuses ends the pass: a bad argument is VBScript's
-// "Invalid procedure call or argument", a missing desktop a failure of the
-// host call itself.
-[[noreturn]] void failLine(const QString& description)
+// Runs call these on their own threads, so they only touch an atomic and
+// the standard streams.
+ScriptHandlers commandLineHandlers(std::atomic<bool>& anyError)
 {
-    const bool noDesktop = description == QLatin1String(platform::kNoDisplayError);
-    throw script::ScriptFailure(noDesktop ? 507 : 5, description);
-}
-
-// The handlers every run copies from the template. Runs call them on their
-// own threads, so they only touch atomics, the standard streams and the
-// bridge, which keeps no state of its own.
-void assignHandlers(TScripert& engine, std::atomic<bool>& anyError, SysParamBridge& bridge)
-{
-    engine.OnError = [&anyError](int line, int column, int number, const QString& description) {
+    ScriptHandlers handlers;
+    handlers.onError = [&anyError](int line, int column, int number, const QString& description) {
         anyError = true;
-        TScripert::printError(line, column, number, description);
+        script::printScriptError(line, column, number, description);
     };
-    engine.OnMessageBox = [](const QString& prompt, int, const QString&) {
+    handlers.onMessageBox = [](const QString& prompt, int, const QString&) {
         printLine(stdout, prompt);
         return 1;
     };
-    engine.OnGetSysParam = [&bridge](TScripert*, QString& word, QString& text, auto&) {
-        QString error;
-        if (!bridge.query(word, text, &error))
-            failLine(error);
-    };
-    engine.OnSetSysParam = [&bridge](TScripert*, QString& word, QString& text, auto&) {
-        QString error;
-        if (!bridge.command(word, text, &error))
-            failLine(error);
-    };
+    return handlers;
 }
 
 }  // namespace
@@ -105,19 +89,20 @@ int runScriptCommand(const QStringList& args)
     }
 
     std::atomic<bool> anyError{false};
-    TScripert templateEngine;
-    templateEngine.setDefineOrders(script::mainWindowDefineOrders());
-    // Blocks without partners are reported once, by the run's own parse.
-    templateEngine.OnError = [](int, int, int, const QString&) {};
-    if (!loadScript(templateEngine, file))
-        return 1;
     // The real desktop when a display can be opened; without one, scripts
     // that only compute still run and desktop commands fail their line.
     QString warning;
     DesktopBridge desktop(platform::openDefaultDesktop(&warning));
     if (!warning.isEmpty())
         printLine(stderr, QStringLiteral("quillon: %1").arg(warning));
-    assignHandlers(templateEngine, anyError, desktop.bridge());
+    TScripert templateEngine;
+    const ScriptHandlers handlers = commandLineHandlers(anyError);
+    setUpTemplateEngine(templateEngine, desktop.bridge(), handlers);
+    // Blocks without partners are reported once, by the run's own parse.
+    templateEngine.OnError = [](int, int, int, const QString&) {};
+    if (!loadScript(templateEngine, file))
+        return 1;
+    templateEngine.OnError = handlers.onError;
 
     script::tscriptthrd run(nullptr, &templateEngine);
     run.setSectionName(section);
@@ -134,12 +119,11 @@ int checkScriptCommand(const QStringList& args)
         return 2;
     }
     TScripert engine;
-    engine.setDefineOrders(script::mainWindowDefineOrders());
+    engine.setDefineOrders(words::programDefineOrders());
     int missing = 0;
     engine.OnError = [&missing](int line, int column, int number, const QString& description) {
         ++missing;
-        printLine(stdout, QStringLiteral("line %1, column %2: error %3: %4")
-                              .arg(line).arg(column).arg(number).arg(description));
+        printLine(stdout, script::formatScriptError(line, column, number, description));
     };
     if (!loadScript(engine, args[0]))
         return 1;

@@ -1,5 +1,6 @@
 #include "app/SysParamBridge.h"
 
+#include "app/SysParamWords.h"
 #include "base/ZeMath.h"
 #include "platform/UnavailableDesktop.h"
 
@@ -67,7 +68,7 @@ SysParamBridge::SysParamBridge(input::TZenKeybd& keybd, input::TZeMouse& mouse,
 
 bool SysParamBridge::findHandle(const QStringList& pieces, QString& content, QString* error)
 {
-    const QString word = QStringLiteral("findhandle");
+    const QString word = words::kFindHandle;
     int index = 0;
     if (!needPieces(word, pieces, 1, error)
         || (pieces.size() >= 3 && !toInt(word, pieces[1], index, error))
@@ -79,7 +80,7 @@ bool SysParamBridge::findHandle(const QStringList& pieces, QString& content, QSt
 
 bool SysParamBridge::findChild(const QStringList& pieces, QString& content, QString* error)
 {
-    const QString word = QStringLiteral("findchild");
+    const QString word = words::kFindChild;
     platform::WindowHandle parent = 0;
     int index = 0;
     if (!needPieces(word, pieces, 2, error) || !toHandle(word, pieces[0], parent, error)
@@ -93,11 +94,11 @@ bool SysParamBridge::findChild(const QStringList& pieces, QString& content, QStr
 bool SysParamBridge::query(const QString& word, QString& content, QString* error)
 {
     const QStringList pieces = base::split(content, QStringLiteral(","));
-    if (word == QLatin1String("findhandle"))
+    if (word == words::kFindHandle)
         return findHandle(pieces, content, error);
-    if (word == QLatin1String("findchild"))
+    if (word == words::kFindChild)
         return findChild(pieces, content, error);
-    if (word == QLatin1String("gethtxt")) {
+    if (word == words::kGetHText) {
         platform::WindowHandle handle = 0;
         if (!needPieces(word, pieces, 1, error) || !toHandle(word, pieces[0], handle, error)
             || !succeeded(m_windows.Status(), error))
@@ -105,7 +106,7 @@ bool SysParamBridge::query(const QString& word, QString& content, QString* error
         content = m_windows.WindowText(handle);
         return true;
     }
-    if (word == QLatin1String("test"))
+    if (word == words::kTest)
         content = QStringLiteral("500");
     return true;
 }
@@ -113,12 +114,12 @@ bool SysParamBridge::query(const QString& word, QString& content, QString* error
 bool SysParamBridge::mouseAction(const QString& button, QString* error)
 {
     using Action = platform::Result (input::TZeMouse::*)();
-    static const std::pair<const char*, Action> kActions[] = {
-        {"lclick", &input::TZeMouse::LeftClick}, {"rclick", &input::TZeMouse::RightClick},
-        {"ldown", &input::TZeMouse::LeftDown},   {"lup", &input::TZeMouse::LeftUp},
-        {"rdown", &input::TZeMouse::RightDown},  {"rup", &input::TZeMouse::RightUp}};
+    static const std::pair<QLatin1StringView, Action> kActions[] = {
+        {words::kLeftClick, &input::TZeMouse::LeftClick}, {words::kRightClick, &input::TZeMouse::RightClick},
+        {words::kLeftDown, &input::TZeMouse::LeftDown},   {words::kLeftUp, &input::TZeMouse::LeftUp},
+        {words::kRightDown, &input::TZeMouse::RightDown}, {words::kRightUp, &input::TZeMouse::RightUp}};
     for (const auto& [name, action] : kActions) {
-        if (button == QLatin1String(name))
+        if (button == name)
             return succeeded((m_mouse.*action)(), error);
     }
     return true;  // any other word does nothing
@@ -128,18 +129,18 @@ bool SysParamBridge::command(const QString& word, const QString& content, QStrin
 {
     const QStringList pieces = base::split(content, QStringLiteral(","));
     using KeyAction = platform::Result (input::TZenKeybd::*)(const QString&);
-    KeyAction keyAction = word == QLatin1String("key")     ? &input::TZenKeybd::KeyPress
-                          : word == QLatin1String("kdown") ? &input::TZenKeybd::KeyDown
-                          : word == QLatin1String("kup")   ? &input::TZenKeybd::KeyUp
-                                                           : nullptr;
+    KeyAction keyAction = word == words::kKey       ? &input::TZenKeybd::KeyPress
+                          : word == words::kKeyDown ? &input::TZenKeybd::KeyDown
+                          : word == words::kKeyUp   ? &input::TZenKeybd::KeyUp
+                                                    : nullptr;
     if (keyAction) {
         return needPieces(word, pieces, 1, error)
                && succeeded((m_keybd.*keyAction)(pieces[0]), error);
     }
-    if (word == QLatin1String("mouse"))
+    if (word == words::kMouse)
         return needPieces(word, pieces, 1, error) && mouseAction(pieces[0], error);
-    if (word == QLatin1String("sethtxt") || word == QLatin1String("sethclick")) {
-        const bool setText = word == QLatin1String("sethtxt");
+    if (word == words::kSetHText || word == words::kSetHClick) {
+        const bool setText = word == words::kSetHText;
         platform::WindowHandle handle = 0;
         if (!needPieces(word, pieces, setText ? 2 : 1, error)
             || !toHandle(word, pieces[0], handle, error)

@@ -1,17 +1,16 @@
 #include "callsys/CallSys.h"
 
+#include "base/OwnerThreadCall.h"
+#include "base/Text.h"
 #include "base/ZeMath.h"
 #include "callsys/CallAbi.h"
 
 #include <QMetaMethod>
 #include <QMetaObject>
 #include <QMetaType>
-#include <QThread>
 
-#include <condition_variable>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -108,7 +107,7 @@ QStringList callArguments(const QString& callText)
         return {};
     QStringList args;
     for (const QString& piece : base::split(callText.mid(open + 1, close - open - 1), QStringLiteral(",")))
-        args << trimControl(piece);
+        args << base::trimControl(piece);
     while (!args.isEmpty() && args.first().isEmpty())
         args.removeFirst();
     while (!args.isEmpty() && args.last().isEmpty())
@@ -123,7 +122,7 @@ std::optional<CallOutcome> makeValues(TProtoTypes& protos, const QString& name, 
                                       std::vector<Arg>& values, QString& errorText)
 {
     const TProtoType* entry = protos.Find(name);
-    const bool declared = entry && trimControl(entry->params.join(QStringLiteral("\r\n"))) != u"no proto type";
+    const bool declared = entry && base::trimControl(entry->params.join(QStringLiteral("\r\n"))) != u"no proto type";
     if (!declared)
         protos.Add(name + QStringLiteral("(no proto type)"), nullptr);
     else if (entry->params.size() > args.size())
@@ -155,7 +154,7 @@ QObject* findComponent(QObject* form, const QString& name)
     while (!level.isEmpty()) {
         QObjectList next;
         for (QObject* child : level) {
-            if (lowerAscii(child->objectName()) == name)
+            if (base::asciiLower(child->objectName()) == name)
                 return child;
             next += child->children();
         }
@@ -175,7 +174,7 @@ std::vector<QMetaMethod> publishedMethods(const QObject* target, const QString& 
             const QMetaMethod method = mo->method(i);
             if (method.methodType() != QMetaMethod::Slot && method.methodType() != QMetaMethod::Method)
                 continue;
-            if (lowerAscii(QString::fromLatin1(method.name())) == name)
+            if (base::asciiLower(QString::fromLatin1(method.name())) == name)
                 found.push_back(method);
         }
     }
@@ -250,51 +249,13 @@ bool invokeIfFits(QObject* target, const QMetaMethod& method, const std::vector<
     return true;
 }
 
-// Lets a calling thread wait for work it handed to another thread. The
-// waiting uses std::mutex and std::condition_variable, so the hand-over of
-// the values the work reads and writes is visible to thread sanitizers too.
-struct Handoff {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-};
-
-// Travels with the posted work and wakes the caller when it is destroyed:
-// after the work ran, or when the event was dropped undelivered because its
-// receiver went away. Either way the caller never waits forever.
-class FinishSignal {
-public:
-    explicit FinishSignal(std::shared_ptr<Handoff> handoff) : m_handoff(std::move(handoff)) {}
-    FinishSignal(FinishSignal&& other) noexcept = default;
-    FinishSignal(const FinishSignal&) = delete;
-    FinishSignal& operator=(const FinishSignal&) = delete;
-    ~FinishSignal()
-    {
-        if (!m_handoff)
-            return;
-        std::lock_guard lock(m_handoff->mutex);
-        m_handoff->done = true;
-        m_handoff->finished.notify_all();
-    }
-
-    // Orders everything the caller wrote before posting before the work.
-    void enter() { std::lock_guard lock(m_handoff->mutex); }
-
-private:
-    std::shared_ptr<Handoff> m_handoff;
-};
-
-// Runs `work` on the thread that owns `owner` and returns its outcome: at
-// once when that is the calling thread (a queued call would wait for itself),
-// else queued to that thread while this one waits. Nothing the work throws
-// crosses threads.
+// Runs `work` on the thread that owns `owner` and returns its outcome (see
+// base::callOnOwnerThread). Nothing the work throws crosses threads.
 template <typename Work>
 CallOutcome runOnOwnerThread(QObject* owner, Work&& work, QString& errorText)
 {
-    bool ran = false;
     CallOutcome outcome = CallOutcome::Refused;
-    auto guarded = [&] {
-        ran = true;
+    const bool ran = base::callOnOwnerThread(owner, [&] {
         try {
             outcome = work();
         } catch (const std::exception& e) {
@@ -304,27 +265,8 @@ CallOutcome runOnOwnerThread(QObject* owner, Work&& work, QString& errorText)
             errorText = QStringLiteral("the called method failed");
             outcome = CallOutcome::Failed;
         }
-    };
-    QThread* thread = owner->thread();
-    if (thread == QThread::currentThread()) {
-        guarded();
-        return outcome;
-    }
-    // A finished thread runs no more events: waiting for it would never end.
-    if (!thread || thread->isFinished())
-        return refuse(errorText, kNoFunction);
-    auto handoff = std::make_shared<Handoff>();
-    { std::lock_guard lock(handoff->mutex); }
-    QMetaObject::invokeMethod(
-        owner,
-        [&guarded, signal = FinishSignal(handoff)]() mutable {
-            signal.enter();
-            guarded();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(handoff->mutex);
-    handoff->finished.wait(lock, [&] { return handoff->done; });
-    if (!ran)   // the owner went away before the call reached it
+    });
+    if (!ran)   // the owner or its thread went away before the call reached it
         return refuse(errorText, kNoFunction);
     return outcome;
 }

@@ -1,8 +1,7 @@
 #include "callsys/ProtoTypes.h"
 
+#include "base/Text.h"
 #include "base/ZeMath.h"
-
-#include <QRegularExpression>
 
 namespace quillon::callsys {
 
@@ -10,41 +9,7 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// The lines of a text as a string list reads them: breaks are CR LF, CR or
-// LF; an empty text has no lines.
-QStringList textLines(const QString& text)
-{
-    if (text.isEmpty())
-        return {};
-    static const QRegularExpression breaks(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines = text.split(breaks);
-    if (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-        lines.removeLast();
-    return lines;
-}
-
 }  // namespace
-
-QString trimControl(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-QString lowerAscii(const QString& text)
-{
-    QString out = text;
-    for (QChar& c : out) {
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return out;
-}
 
 TProtoType& TProtoTypes::Add(const QString& declaration, ProcAddress proc)
 {
@@ -54,7 +19,7 @@ TProtoType& TProtoTypes::Add(const QString& declaration, ProcAddress proc)
     TProtoType entry;
     entry.name = name;
     entry.convention = ParseConvention(declaration);
-    entry.params = textLines(ParseParams(declaration));
+    entry.params = base::splitLines(ParseParams(declaration));
     entry.proc = proc;
     m_entries.push_back(std::move(entry));
     return m_entries.back();
@@ -79,7 +44,7 @@ QString TProtoTypes::ParseName(const QString& text)
     const qsizetype open = text.indexOf(QLatin1Char('('));
     if (open < 0)
         return QString();
-    return lowerAscii(trimControl(text.left(open)));
+    return base::asciiLower(base::trimControl(text.left(open)));
 }
 
 QString TProtoTypes::ParseParams(const QString& text)
@@ -94,7 +59,7 @@ QString TProtoTypes::ParseParams(const QString& text)
         const QStringList pieces = base::split(rest.mid(colon + 1), QStringLiteral(";"));
         if (!pieces.isEmpty()) {
             hasResult = true;
-            resultType = lowerAscii(trimControl(pieces.first()));
+            resultType = base::asciiLower(base::trimControl(pieces.first()));
         }
     }
 
@@ -107,19 +72,19 @@ QString TProtoTypes::ParseParams(const QString& text)
 
     QString out;
     for (const QString& piece : base::split(paramText, QStringLiteral(",")))
-        out += kCrLf + lowerAscii(trimControl(piece));
+        out += kCrLf + base::asciiLower(base::trimControl(piece));
     if (hasResult)
         out += kCrLf + QStringLiteral("var ") + resultType;
-    return trimControl(out);
+    return base::trimControl(out);
 }
 
 QString TProtoTypes::ParseConvention(const QString& text)
 {
-    const QString s = trimControl(text);
+    const QString s = base::trimControl(text);
     // The last character is never taken: "f(); " is "register".
     for (qsizetype p = s.size() - 2; p >= 0; --p) {
         if (s.at(p) == QLatin1Char(';')) {
-            const QString convention = lowerAscii(trimControl(s.mid(p + 1)));
+            const QString convention = base::asciiLower(base::trimControl(s.mid(p + 1)));
             return convention.isEmpty() ? QStringLiteral("register") : convention;
         }
     }

@@ -54,10 +54,5 @@ private:
     std::deque<TProtoType> m_entries;   // a deque keeps references stable
 };
 
-// Trims characters of code 32 or below from both ends.
-QString trimControl(const QString& text);
-
-// Lower-cases the ASCII letters A to Z only.
-QString lowerAscii(const QString& text);
 
 }  // namespace quillon::callsys

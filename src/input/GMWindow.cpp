@@ -1,6 +1,6 @@
 #include "input/GMWindow.h"
 
-#include "input/ZenKeybd.h"
+#include "base/Text.h"
 
 #include <algorithm>
 
@@ -41,7 +41,7 @@ QString cutToBytes(const QString& text, int maxBytes)
 
 bool fragmentMatches(const QString& fragment, const QString& text)
 {
-    return !fragment.isEmpty() && asciiLower(text).contains(asciiLower(fragment));
+    return !fragment.isEmpty() && base::asciiLower(text).contains(base::asciiLower(fragment));
 }
 
 TGMWindow::TGMWindow(platform::Windows& windows) : m_windows(windows) {}

@@ -1,5 +1,6 @@
 #include "input/ZenKeybd.h"
 
+#include "base/Text.h"
 #include "base/ZeMath.h"
 
 #include <QRegularExpression>
@@ -200,17 +201,6 @@ bool isArrow(int code)
     return code >= 0x25 && code <= 0x28;
 }
 
-QString trimControl(const QString& text)
-{
-    int begin = 0;
-    int end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool parseCode(const QString& value, int& code)
 {
     bool ok = false;
@@ -218,26 +208,7 @@ bool parseCode(const QString& value, int& code)
     return ok;
 }
 
-QString mapAscii(const QString& text, char16_t from, char16_t to, int shift)
-{
-    QString result = text;
-    for (QChar& ch : result)
-        if (ch.unicode() >= from && ch.unicode() <= to)
-            ch = QChar(ch.unicode() + shift);
-    return result;
-}
-
 }  // namespace
-
-QString asciiUpper(const QString& text)
-{
-    return mapAscii(text, u'a', u'z', 'A' - 'a');
-}
-
-QString asciiLower(const QString& text)
-{
-    return mapAscii(text, u'A', u'Z', 'a' - 'A');
-}
 
 TZenKeybd::TZenKeybd(platform::Keyboard& keyboard)
     : m_keys(LoadKeyMap(keyMapText())), m_keyboard(keyboard)
@@ -258,9 +229,9 @@ TArKeyMap TZenKeybd::LoadKeyMap(const QString& text)
         if (p < 0)
             continue;
         keymap entry;
-        entry.name = trimControl(line.left(p));
+        entry.name = base::trimControl(line.left(p));
         // The value runs to the line's last character, the closing ";".
-        const QString value = trimControl(line.mid(p + 1, line.size() - p - 2));
+        const QString value = base::trimControl(line.mid(p + 1, line.size() - p - 2));
         if (!parseCode(value, entry.code))
             continue;
         keys.push_back(entry);
@@ -288,13 +259,13 @@ int TZenKeybd::ResolveName(const QString& name) const
 {
     if (name.size() < 2)
         return KeyToCode(name);
-    const QString upper = asciiUpper(name);
+    const QString upper = base::asciiUpper(name);
     if (const int code = KeyToCode(upper))
         return code;
     // Without this, upper-casing would make Select, Insert and Delete
     // unreachable from scripts: their table names are mixed case.
     for (const keymap& key : m_keys)
-        if (asciiUpper(key.name) == upper)
+        if (base::asciiUpper(key.name) == upper)
             return key.code;
     return 0;
 }

@@ -68,9 +68,4 @@ private:
     platform::Keyboard& m_keyboard;
 };
 
-// Upper-cases the ASCII letters a to z only; every other character stays.
-QString asciiUpper(const QString& text);
-// Lower-cases the ASCII letters A to Z only.
-QString asciiLower(const QString& text);
-
 }  // namespace quillon::input

@@ -13,7 +13,7 @@ void TDelayThread::Delay(int ms)
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(endTick - Clock::now());
         m_remaining = left.count() > 0 ? int(left.count()) : 0;
-        if (m_interrupted || delayCancelled() || Clock::now() >= endTick)
+        if (m_interrupted || Clock::now() >= endTick)
             break;
         m_delayCv.wait_until(lock, endTick);
     }

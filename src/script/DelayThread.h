@@ -26,12 +26,6 @@ public:
     // Milliseconds left in the current Delay (0 when none is running).
     int Remaining() const { return m_remaining.load(); }
 
-protected:
-    // A further reason to end a Delay at once (a stop request of the run);
-    // checked under the delay's lock, so setting it then calling
-    // setInterrupted() can never be missed.
-    virtual bool delayCancelled() const { return false; }
-
 private:
     std::mutex m_delayMutex;
     std::condition_variable m_delayCv;

@@ -17,10 +17,19 @@
 // OnError is assigned; the engine is then finished and can run again.
 //
 // Threads: an engine is used by one thread at a time, except FindSection,
-// requestStop and the flags, which any thread may use.
+// requestStop, clearStop and the flags, which any thread may use.
+//
+// The engine's parts live in files of their own: loading and pretreatment
+// (ScripertLoading.cpp), block partners, labels, routines and frames
+// (ScripertBlocks.cpp), line decoding (ScripertLines.cpp, over the keyword
+// table of LineKeywords.h), host calls (ScripertHostCalls.cpp) and the run
+// loop (Scripert.cpp).
 #pragma once
 
 #include "script/EngineHost.h"
+#include "script/LineKeywords.h"
+#include "script/ScriptError.h"
+#include "script/StopSignal.h"
 
 #include <QObject>
 #include <QString>
@@ -33,7 +42,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,21 +54,6 @@ namespace quillon::script {
 
 class TScripert;
 class tscriptthrd;
-
-// A failure that ends the pass; thrown by the engine and by event handlers.
-struct ScriptFailure : std::runtime_error {
-    ScriptFailure(int number, QString description, int column = 0);
-    int number;
-    int column;
-    QString description;
-};
-
-// A script file that cannot be read; the message names the path and reason.
-struct ScriptFileError : std::runtime_error {
-    ScriptFileError(int number, const QString& message);
-    int number;  // 53 not found, 70 permission denied, 57 other I/O error
-    QString message;
-};
 
 struct TSysParam {
     QString name;
@@ -86,8 +79,20 @@ using TVBSErrEvent = std::function<void(int errLine, int errColumn, int errNumbe
 using TGetLineNumEvent = std::function<void(TScripert* sender, int lineNum)>;
 using TNotifyEvent = std::function<void(TScripert* sender)>;
 
-// The macro entries the main window's engine carries ("key ;value").
-QStringList mainWindowDefineOrders();
+// What a run copies from the template engine when it is created: the event
+// handlers (not OnExecute), the macro text, the script text and the way to
+// make a script host.
+struct EngineTemplate {
+    TIOSysEvent OnGetSysParam;
+    TIOSysEvent OnSetSysParam;
+    TVBSErrEvent OnError;
+    TGetLineNumEvent OnLineNumber;
+    TNotifyEvent OnAfterPreGetSections;
+    vbs::MsgBoxHandler OnMessageBox;
+    QStringList defineOrders;
+    QStringList scriptLines;
+    HostFactory hostFactory;
+};
 
 // The caption of the box shown by the messagebox command.
 inline constexpr const char* kMessageBoxCaption = "zemath";
@@ -145,9 +150,14 @@ public:
     // the line ends the pass.
     void ExecuteLine(const QString& line, int& n);
 
-    // Asks a running pass to end after its current line; any thread.
-    void requestStop();
-    bool StopRequested() const { return m_stopRequested.load(); }
+    // Asks a running pass to end after its current line and ends a delay in
+    // progress at once; any thread. The request holds until clearStop().
+    void requestStop() { m_stop.request(); }
+    // Withdraws a stop request, so the next pass runs; any thread.
+    void clearStop() { m_stop.clear(); }
+    bool StopRequested() const { return m_stop.requested(); }
+    // Milliseconds left in the delay in progress (0 when none runs).
+    int DelayRemaining() const { return m_stop.remaining(); }
     bool Finished() const { return m_finished.load(); }
 
     // Tables and run state, for the run thread, dispatch and tests.
@@ -167,28 +177,28 @@ public:
     int FrameTop() const { return m_frameTop; }
     int LastLine() const { return m_lastLine; }
     bool CallPending() const { return m_callPending; }
+    // The run whose thread runs this engine; with one, a delay waits on the
+    // engine's stop signal, without one it keeps the calling thread's events
+    // flowing. The engine never calls into the run.
     tscriptthrd* OwnerThread() const { return m_ownerThread; }
     void setOwnerThread(tscriptthrd* thread) { m_ownerThread = thread; }
     EngineHost& ScriptHost() { return *m_host; }
     const HostFactory& hostFactory() const { return m_hostFactory; }
 
-    // Copies handlers (not OnExecute), macros, script text and the host
-    // factory from `source`, then parses. Used when a run is created.
-    void copyTemplate(const TScripert& source);
+    // What a run copies from this engine (see EngineTemplate).
+    EngineTemplate templateCopy() const;
+    // Takes handlers, macros and script text from `copy`, then parses. The
+    // host factory is the one this engine was made with.
+    void applyTemplate(const EngineTemplate& copy);
 
     // One pass as the run thread makes it: an empty name runs the whole
     // script after a fresh parse. Never throws; false after an error.
     bool runPass(const QString& sectionName, QString& result);
 
-    // The handler-less report of a pass-ending error ("line L, column C:
-    // error N: DESCRIPTION" on standard error).
-    static void printError(int line, int column, int number, const QString& description);
-
     enum class Kind : std::uint8_t;
     struct LineInfo;
 
 private:
-    friend class tscriptthrd;
     void resetTables();
     void buildLineInfo();
     LineInfo describe(const QString& text, int n) const;
@@ -253,7 +263,7 @@ private:
     std::atomic<bool> m_parsed{false};  // parsed since the text was last replaced
     bool m_callPending = false;
     std::atomic<bool> m_finished{true};
-    std::atomic<bool> m_stopRequested{false};
+    StopSignal m_stop;
     tscriptthrd* m_ownerThread = nullptr;
 };
 

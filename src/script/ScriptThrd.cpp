@@ -1,27 +1,32 @@
 #include "script/ScriptThrd.h"
 
-#include "base/ZeMath.h"
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 
 namespace quillon::script {
 
+namespace {
+
+bool onEventLoopThread()
+{
+    auto* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+}  // namespace
+
 tscriptthrd::tscriptthrd(QObject* owner, const TScripert* templateEngine)
     : m_owner(owner)
 {
-    m_engine = std::make_unique<TScripert>(owner, templateEngine ? templateEngine->hostFactory()
-                                                                 : HostFactory{});
-    m_engine->setOwnerThread(this);
-    m_hostFactory = m_engine->hostFactory();
-    try {
-        if (templateEngine)
-            m_engine->copyTemplate(*templateEngine);
-    } catch (const ScriptFailure& failure) {
-        // A block without its partner and no OnError to hear about it: the
-        // run keeps what was parsed, and its passes report the rest.
-        TScripert::printError(-1, 0, failure.number, failure.description);
-    }
-    m_engineReady = true;
+    if (templateEngine)
+        m_template = templateEngine->templateCopy();
+    CreateEngine();
 }
 
 tscriptthrd::~tscriptthrd()
@@ -50,9 +55,18 @@ void tscriptthrd::setSectionName(const QString& name)
 
 void tscriptthrd::CreateEngine()
 {
-    auto engine = std::make_unique<TScripert>(m_owner, m_hostFactory);
+    if (busy())
+        return;
+    auto engine = std::make_unique<TScripert>(m_owner, m_template.hostFactory);
     engine->setOwnerThread(this);
-    engine->ParseScript();
+    try {
+        engine->applyTemplate(m_template);
+    } catch (const ScriptFailure& failure) {
+        // A block without its partner and no OnError to hear about it: the
+        // run keeps what was parsed, and its passes report the rest.
+        printScriptError(-1, 0, failure.number, failure.description);
+    }
+    std::lock_guard lock(m_mutex);
     m_engine = std::move(engine);
     m_engineReady = true;
 }
@@ -71,31 +85,36 @@ bool tscriptthrd::Start(const QString& scriptPath)
             if (m_engine->OnError)
                 m_engine->OnError(-1, 0, e.number, e.message);
             else
-                TScripert::printError(-1, 0, e.number, e.message);
+                printScriptError(-1, 0, e.number, e.message);
             return false;
         } catch (const ScriptFailure& failure) {
-            TScripert::printError(-1, 0, failure.number, failure.description);
+            printScriptError(-1, 0, failure.number, failure.description);
         }
     }
     resume();
     return true;
 }
 
+bool tscriptthrd::busyLocked() const
+{
+    return m_go || (m_thread.joinable() && !m_idle);
+}
+
 bool tscriptthrd::busy() const
 {
     std::lock_guard lock(m_mutex);
-    return m_go || (m_thread.joinable() && !m_idle);
+    return busyLocked();
 }
 
 void tscriptthrd::resume()
 {
     {
         std::lock_guard lock(m_mutex);
-        if (m_go || (m_thread.joinable() && !m_idle))
+        if (busyLocked())
             return;
         // Cleared here rather than when the pass starts, so a Stop that comes
         // before the thread gets going is not lost.
-        m_engine->m_stopRequested = false;
+        m_engine->clearStop();
         m_idle = false;
         m_go = true;
         if (!m_thread.joinable()) {
@@ -106,21 +125,32 @@ void tscriptthrd::resume()
     m_resumeCv.notify_all();
 }
 
-bool tscriptthrd::Stop()
+bool tscriptthrd::Stop(int limitMs)
 {
     m_engine->requestStop();
     setInterrupted();
+    if (onEventLoopThread())
+        return waitIdlePumping(limitMs);
+    std::unique_lock lock(m_mutex);
+    return m_idleCv.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return !busyLocked(); });
+}
+
+// Runs the caller's event loop until the run reports idle (it quits this
+// loop when it gets there) or the limit passes.
+bool tscriptthrd::waitIdlePumping(int limitMs)
+{
+    QEventLoop loop;
     {
-        std::unique_lock lock(m_mutex);
-        if (!m_thread.joinable() && !m_go)
+        std::lock_guard lock(m_mutex);
+        if (!busyLocked())
             return true;
-        // The usual stop completes within a line: wait for it without the
-        // 50 ms granularity, then keep the caller's events flowing.
-        m_idleCv.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_idle.load(); });
+        m_waiters.push_back(&loop);
     }
-    while (!m_idle)
-        base::pumpingDelay(50);
-    return true;
+    QTimer::singleShot(limitMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::lock_guard lock(m_mutex);
+    m_waiters.erase(std::remove(m_waiters.begin(), m_waiters.end(), &loop), m_waiters.end());
+    return !busyLocked();
 }
 
 bool tscriptthrd::waitIdle(int timeoutMs)
@@ -128,11 +158,6 @@ bool tscriptthrd::waitIdle(int timeoutMs)
     std::unique_lock lock(m_mutex);
     return m_idleCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [this] { return m_idle.load(); });
-}
-
-bool tscriptthrd::delayCancelled() const
-{
-    return m_engine->StopRequested();
 }
 
 void tscriptthrd::Execute()
@@ -152,6 +177,9 @@ void tscriptthrd::Execute()
         {
             std::lock_guard lock(m_mutex);
             m_idle = true;
+            // Posted, not called: the loops belong to the waiting thread.
+            for (QEventLoop* loop : m_waiters)
+                QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
         }
         m_idleCv.notify_all();
     }

@@ -1,3 +1,4 @@
+#include "base/Text.h"
 #include "input/ZenKeybd.h"
 #include "input/ZeMouse.h"
 #include "platform/sim/SimDesktop.h"
@@ -264,7 +265,7 @@ TEST(KeyNameTable, CodesCoverExactlyTheDocumentedSet)
             keybd.Keys().begin(), keybd.Keys().end(),
             [&](const input::keymap& k) { return k.code == key.code; }));
         EXPECT_EQ(count, inRange(key.code, 0x41, 0x5A) ? 2 : 1) << key.name.toStdString();
-        if (key.name.size() >= 2 && key.name != input::asciiUpper(key.name)) {
+        if (key.name.size() >= 2 && key.name != base::asciiUpper(key.name)) {
             EXPECT_TRUE(key.name == "Select" || key.name == "Insert" || key.name == "Delete");
         }
     }

@@ -20,6 +20,17 @@ inline void PrintTo(const QString& s, std::ostream* os)
 
 namespace quillon::script::testing {
 
+// The macro entries the program's template engine carries.
+inline QStringList programMacros()
+{
+    return {QStringLiteral("findhandle ;getsys(findhandle,"), QStringLiteral("findwindow ;getsys(findwindow,"),
+            QStringLiteral("findchild ;getsys(findchild,"),   QStringLiteral("test ;getsys(test,"),
+            QStringLiteral("gethtxt ;getsys(gethtxt,"),       QStringLiteral("sethtxt ;setsys(sethtxt,"),
+            QStringLiteral("sethclick ;setsys(sethclick,"),   QStringLiteral("key ;setsys(key,"),
+            QStringLiteral("kdown ;setsys(kdown,"),           QStringLiteral("kup ;setsys(kup,"),
+            QStringLiteral("mouse ;setsys(mouse,")};
+}
+
 // Script lines from UTF-8 literals.
 inline QStringList lines(std::initializer_list<const char*> list)
 {
@@ -46,7 +57,7 @@ protected:
     EngineTest()
     {
         engine = std::make_unique<TScripert>(nullptr, RecordingHost::factory());
-        engine->setDefineOrders(mainWindowDefineOrders());
+        engine->setDefineOrders(programMacros());
         engine->OnError = [this](int line, int column, int number, const QString& d) {
             errors.push_back({line, column, number, d});
         };

@@ -1,6 +1,6 @@
 // Loading, pretreatment, sections, labels and routines.
 #include "EngineFixture.h"
-#include "script/LineText.h"
+#include "script/ScriptText.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -8,16 +8,7 @@
 namespace quillon::script::testing {
 namespace {
 
-TEST(LineTextTest, LineEndsCrLfAndCrGiveTheSameLines)
-{
-    const QStringList expected = {QStringLiteral("a"), QString(), QStringLiteral("b")};
-    EXPECT_EQ(splitScriptLines(u"a\r\n\r\nb\r\n"), expected);
-    EXPECT_EQ(splitScriptLines(u"a\r\rb"), expected);
-    EXPECT_EQ(splitScriptLines(u"a\n\nb\n"), expected);
-    EXPECT_EQ(trimLow(u"\t\x01 x y \x1f"), QStringLiteral("x y"));
-}
-
-TEST(LineTextTest, DecodesUtf8WithBomAndFallsBackToGbk)
+TEST(ScriptTextTest, DecodesUtf8WithBomAndFallsBackToGbk)
 {
     EXPECT_EQ(decodeScriptBytes(QByteArray("\xEF\xBB\xBFkey \"a\"")), QStringLiteral("key \"a\""));
     EXPECT_EQ(decodeScriptBytes(QByteArray("\xE4\xBD\xA0\xE5\xA5\xBD")), QStringLiteral("你好"));
@@ -84,7 +75,6 @@ TEST_F(EngineTest, LaterDefineOrderReplacesValueAtFirstPosition)
     ASSERT_EQ(engine->MacroTable().size(), 2u);
     EXPECT_EQ(engine->MacroTable()[0].name, QStringLiteral("abc"));
     EXPECT_EQ(engine->MacroTable()[0].value, QStringLiteral("qqq"));
-    EXPECT_EQ(mainWindowDefineOrders().size(), 11);
 }
 
 TEST_F(EngineTest, SectionsSplitAtHeadersAndEnds)

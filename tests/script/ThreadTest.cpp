@@ -1,4 +1,5 @@
 // Script runs on their own threads: passes, stops, delays, many runs at once.
+#include "EngineFixture.h"
 #include "RecordingHost.h"
 #include "script/ScriptThrd.h"
 
@@ -17,7 +18,7 @@ class ThreadTest : public ::testing::Test {
 protected:
     ThreadTest() : templ(nullptr, RecordingHost::factory())
     {
-        templ.setDefineOrders(mainWindowDefineOrders());
+        templ.setDefineOrders(programMacros());
         templ.OnError = [this](int line, int, int number, const QString&) {
             errorCount++;
             lastErrorLine = line;
@@ -53,7 +54,7 @@ TEST_F(ThreadTest, StopEndsADelayAtOnceAndTheRunCanStartAgain)
         startSection(run, "down");
         QElapsedTimer sinceStart;
         sinceStart.start();
-        while (run.Remaining() == 0 && sinceStart.elapsed() < 2000)
+        while (run.Engine()->DelayRemaining() == 0 && sinceStart.elapsed() < 2000)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_FALSE(run.Idle());
         EXPECT_FALSE(run.Start(QStringLiteral("/nonexistent"))) << "a busy run is not reloaded";

@@ -48,7 +48,6 @@ public slots:
 void runOnWindow(CallTarget& window, const char* script, std::atomic<int>& errors)
 {
     TScripert templ(&window);
-    templ.setDefineOrders(mainWindowDefineOrders());
     templ.OnError = [&](int, int, int, const QString&) { errors++; };
     templ.LoadScriptText(QString::fromUtf8(script));
     tscriptthrd run(&window, &templ);

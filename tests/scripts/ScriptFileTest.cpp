@@ -4,6 +4,7 @@
 //   // expect: TEXT     a message box (messagebox or MsgBox) showing TEXT
 //   // expect error N   an error N reported through OnError
 //   // run: NAME        run section NAME instead of the whole script
+#include "app/ScriptWiring.h"
 #include "script/ScriptThrd.h"
 #include "script/Scripert.h"
 
@@ -50,20 +51,23 @@ TEST_P(ScriptFileTest, ShowsAndReportsWhatItsCommentsExpect)
 
     std::mutex mutex;
     QStringList events;
-    TScripert templ;
-    templ.setDefineOrders(mainWindowDefineOrders());
-    templ.OnError = [](int, int, int, const QString&) {};
-    templ.LoadScriptFile(path);
-    templ.OnError = [&](int line, int, int number, const QString& d) {
+    app::ScriptHandlers handlers;
+    handlers.onError = [&](int line, int, int number, const QString& d) {
         std::lock_guard lock(mutex);
         events << QStringLiteral("error %1").arg(number);
         std::printf("  line %d: error %d: %s\n", line, number, qPrintable(d));
     };
-    templ.OnMessageBox = [&](const QString& prompt, int, const QString&) {
+    handlers.onMessageBox = [&](const QString& prompt, int, const QString&) {
         std::lock_guard lock(mutex);
         events << QStringLiteral("box: ") + prompt;
         return 1;
     };
+    app::DesktopBridge headless(nullptr);
+    TScripert templ;
+    app::setUpTemplateEngine(templ, headless.bridge(), handlers);
+    templ.OnError = [](int, int, int, const QString&) {};
+    templ.LoadScriptFile(path);
+    templ.OnError = handlers.onError;
     tscriptthrd run(nullptr, &templ);
     run.setSectionName(expected.section);
     run.resume();
