@@ -113,6 +113,13 @@ public:
         return found;
     }
     Window root() { return DefaultRootWindow(m_dpy); }
+    // Where the focus goes when nothing holds it; a window manager that left
+    // may leave it on nothing, where key presses (and grabs) go nowhere.
+    void focusPointerRoot()
+    {
+        XSetInputFocus(m_dpy, PointerRoot, RevertToPointerRoot, CurrentTime);
+        XSync(m_dpy, False);
+    }
 
 private:
     Display* m_dpy = nullptr;
@@ -159,12 +166,19 @@ struct Tray {
 };
 
 struct WindowManager {
-    WindowManager() : openbox(testDisplay(), "openbox", {"--sm-disable"})
+    WindowManager() : openbox(std::make_unique<Client>(testDisplay(), "openbox", QStringList{"--sm-disable"}))
     {
         Looker look;
         EXPECT_TRUE(waitUntil([&] { return look.selectionOwned("WM_S0"); }));
     }
-    Client openbox;
+    ~WindowManager()
+    {
+        openbox.reset();
+        Looker look;
+        waitUntil([&] { return !look.selectionOwned("WM_S0"); }, 3000);
+        look.focusPointerRoot();
+    }
+    std::unique_ptr<Client> openbox;
 };
 
 void click(Window w, int x, int y, const QString& button = "1")
