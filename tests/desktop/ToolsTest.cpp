@@ -172,6 +172,35 @@ TEST(ExtractIcon, DesktopEntriesShowTheIconTheyName)
     EXPECT_TRUE(TExtractIcon::IconToBitmap(QIcon(), QSize(16, 16)).isNull());
 }
 
+TEST(ExtractIcon, OtherFilesShowTheThemeIconOfTheirType)
+{
+    // A theme of the test's own holding one icon: that of shell scripts.
+    QTemporaryDir tmp;
+    writeFile(tmp.path() + "/icons/probe/index.theme",
+              "[Icon Theme]\nName=probe\nDirectories=16x16/mimetypes\n\n"
+              "[16x16/mimetypes]\nSize=16\nContext=MimeTypes\nType=Fixed\n");
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::green);
+    QDir().mkpath(tmp.path() + "/icons/probe/16x16/mimetypes");
+    ASSERT_TRUE(image.save(tmp.path() + "/icons/probe/16x16/mimetypes/application-x-shellscript.png"));
+    const QStringList oldPaths = QIcon::themeSearchPaths();
+    const QString oldTheme = QIcon::themeName();
+    QIcon::setThemeSearchPaths({tmp.path() + "/icons"});
+    QIcon::setThemeName("probe");
+
+    writeFile(tmp.path() + "/run.sh", "#!/bin/sh\n", true);
+    writeFile(tmp.path() + "/data.bin", QByteArray(64, '\0'));
+    TExtractIcon icons;
+    const QPixmap script = TExtractIcon::IconToBitmap(icons.GetIcon(tmp.path() + "/run.sh"), QSize(16, 16));
+    const bool dataHasIcon = !icons.GetIcon(tmp.path() + "/data.bin").isNull();
+    QIcon::setThemeName(oldTheme);
+    QIcon::setThemeSearchPaths(oldPaths);
+
+    ASSERT_FALSE(script.isNull());
+    EXPECT_EQ(script.toImage().pixelColor(8, 8), QColor(Qt::green));
+    EXPECT_FALSE(dataHasIcon);
+}
+
 TEST(ToolOpener, ProgramsAndEntriesStartInTheToolsFolderOthersGoToTheShell)
 {
     QTemporaryDir tmp;
