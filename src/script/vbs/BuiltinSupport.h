@@ -79,13 +79,6 @@ inline bool textCompareArg(Args args, size_t i)
     return mode == 1;
 }
 
-// A named constant used as a plain name (vbShortDate, vbMonday, vbRed, ...).
-template <int32_t N>
-Value longConstant(BuiltinContext&, Args)
-{
-    return Value::fromLong(N);
-}
-
 inline void checkLength(qint64 length)
 {
     if (length > kMaxStringLength)

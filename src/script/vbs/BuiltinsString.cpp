@@ -176,15 +176,12 @@ Value fnLTrim(BuiltinContext&, Args a) { return nullOr(a[0], ltrimOf); }
 Value fnRTrim(BuiltinContext&, Args a) { return nullOr(a[0], rtrimOf); }
 Value fnTrim(BuiltinContext&, Args a) { return nullOr(a[0], trimOf); }
 
-Value lengthOf(const Value& v, int unitSize)
+Value fnLen(BuiltinContext&, Args a)
 {
-    if (v.isNull())
+    if (a[0].isNull())
         return Value::null();
-    return Value::fromLong(int32_t(v.toText().size() * unitSize));
+    return Value::fromLong(int32_t(a[0].toText().size()));
 }
-
-Value fnLen(BuiltinContext&, Args a) { return lengthOf(a[0], 1); }
-Value fnLenB(BuiltinContext&, Args a) { return lengthOf(a[0], 2); }
 
 // Left and Right: the count is checked even when the text is Null.
 int32_t countArg(const Value& v)
@@ -421,7 +418,6 @@ void registerStringBuiltins(BuiltinTable& table)
         {QStringLiteral("RTrim"), 1, 1, fnRTrim},
         {QStringLiteral("Trim"), 1, 1, fnTrim},
         {QStringLiteral("Len"), 1, 1, fnLen},
-        {QStringLiteral("LenB"), 1, 1, fnLenB},
         {QStringLiteral("Left"), 2, 2, fnLeft},
         {QStringLiteral("Right"), 2, 2, fnRight},
         {QStringLiteral("Mid"), 2, 3, fnMid},

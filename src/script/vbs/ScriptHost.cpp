@@ -610,7 +610,9 @@ struct ScriptHost::Impl final : SlotResolver {
         const Node& concat = p.nodes[static_cast<size_t>(s.value)];
         const Node& t = p.nodes[static_cast<size_t>(s.target)];
         Slot& slot = globals[static_cast<size_t>(t.a)];
-        auto appendable = [&slot] { return (slot.state == Implicit || slot.state == Declared) && slot.value.isString(); };
+        auto appendable = [&slot] {
+            return (slot.state == Implicit || slot.state == Declared) && slot.value.isString() && !slot.value.hasLoneByte();
+        };
         if (!appendable()) {
             assign(p, s.target, eval(p, s.value), false);
             return;
@@ -621,11 +623,11 @@ struct ScriptHost::Impl final : SlotResolver {
             && slot.value.stringValue().size() + right.stringValue().size() > kMaxStringChars)
             throw VbsError(14, concat.column);
         // Evaluating the right side may have called out and changed x.
-        if (appendable() && right.isString()) {
+        if (appendable() && right.isString() && !right.hasLoneByte()) {
             slot.value.mutableString().append(right.stringValue());
             return;
         }
-        if (appendable() && !right.isObject() && !right.isArray()) {
+        if (appendable() && !right.isObject() && !right.isArray() && !right.hasLoneByte()) {
             slot.value.mutableString().append(right.toText());
             return;
         }

@@ -161,7 +161,7 @@ TEST(Builtins, EscapeAndUnescapeRoundTrip)
     runCases({
         {"Escape(\"a b&中\")", "a%20b%26%u4E2D"}, {"Escape(\"@*_+-./09Az\")", "@*_+-./09Az"}, {"Escape(Chr(233))", "%E9"},
         {"Unescape(\"a%20b%26%u4E2D\")", "a b&中"}, {"Unescape(\"%zz%4%\")", "%zz%4%"}, {"Unescape(\"%u4e2d%41\")", "中A"},
-        {"Unescape(Escape(\"x=1&y=中 文\"))", "x=1&y=中 文"}, {"Escape(Null)", "<Null>"},
+        {"Unescape(Escape(\"x=1&y=中 文\"))", "x=1&y=中 文"}, {"Escape(Null)", "error 94"}, {"Unescape(Null)", "error 94"},
     });
 }
 
@@ -226,7 +226,7 @@ TEST(Builtins, DatesReadEnglishTextAndReject)
         {"IsDate(\"25:00\")", "False"}, {"IsDate(\"\")", "False"}, {"IsDate(45000)", "False"}, {"IsDate(Now)", "True"},
         {"IsDate(Null)", "False"}, {"IsDate(\"1/2/3/4\")", "False"}, {"IsDate(\"13/13/2026\")", "False"},
         {"DateValue(\"12/8/2026 15:04:05\")", "12/8/2026"}, {"TimeValue(\"12/8/2026 15:04:05\")", "3:04:05 PM"},
-        {"DateValue(Null)", "<Null>"}, {"DateValue(\"x\")", "error 13"}, {"TimeValue(\"7:30 pm\")", "7:30:00 PM"},
+        {"DateValue(Null)", "error 94"}, {"DateValue(\"x\")", "error 13"}, {"TimeValue(\"7:30 pm\")", "7:30:00 PM"},
     });
 }
 
@@ -421,7 +421,7 @@ TEST(Builtins, ResultsHaveVBScriptsSubtypes)
         {"TypeName(Len(\"a\"))", "Long"}, {"TypeName(Asc(\"a\"))", "Integer"}, {"TypeName(Mid(\"a\", 1))", "String"},
         {"TypeName(Split(\"a\"))", "Variant()"}, {"TypeName(Year(Now))", "Integer"}, {"TypeName(DateSerial(2026, 1, 1))", "Date"},
         {"TypeName(DateDiff(\"d\", Now, Now))", "Long"}, {"TypeName(Sqr(4))", "Double"}, {"TypeName(Fix(CLng(5)))", "Long"},
-        {"TypeName(Hex(5))", "String"}, {"TypeName(FormatNumber(1))", "String"}, {"TypeName(vbShortDate)", "Long"},
+        {"TypeName(Hex(5))", "String"}, {"TypeName(FormatNumber(1))", "String"}, {"TypeName(vbShortDate)", "Integer"},
         {"TypeName(Int(Now))", "Date"}, {"TypeName(Round(CSng(1.5)))", "Single"},
     });
 }
