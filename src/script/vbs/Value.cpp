@@ -357,9 +357,9 @@ void ArrayData::admit(const Value& item)
     depth = std::max(depth, itemDepth + 1);
 }
 
-std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)
+size_t ArrayData::itemCount(const std::vector<int32_t>& upper)
 {
-    if (upper.empty() || upper.size() > 60)
+    if (upper.empty() || upper.size() > kMaxDimensions)
         throw VbsError(9);
     int64_t total = 1;
     for (int32_t u : upper) {
@@ -369,10 +369,25 @@ std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)
         if (total > kMaxArrayItems)
             throw VbsError(7);
     }
+    return static_cast<size_t>(total);
+}
+
+std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)
+{
+    const size_t total = itemCount(upper);
     auto array = std::make_shared<ArrayData>();
     array->upper = upper;
-    array->items.resize(static_cast<size_t>(total));
+    array->items.resize(total);
     return array;
+}
+
+void ArrayData::resizeLastDimension(const std::vector<int32_t>& newUpper)
+{
+    const size_t total = itemCount(newUpper);
+    if (newUpper.size() != upper.size() || !std::equal(newUpper.begin(), newUpper.end() - 1, upper.begin()))
+        throw VbsError(9);
+    items.resize(total);
+    upper.back() = newUpper.back();
 }
 
 std::optional<bool> parseBooleanText(QStringView text)

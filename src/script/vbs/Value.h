@@ -7,6 +7,8 @@
 // Null), so built-ins can call them directly.
 #pragma once
 
+#include "script/vbs/ElementStorage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -161,7 +163,7 @@ private:
 // One dimension of an array: indexes 0..upper (VBScript arrays start at 0).
 struct ArrayData {
     std::vector<int32_t> upper;   // one upper bound per dimension
-    std::vector<Value> items;     // the first index varies fastest
+    std::vector<Value, ElementAllocator<Value>> items;  // the first index varies fastest
     bool fixedSize = false;       // declared with Dim a(n): ReDim and Erase cannot resize it
     int depth = 1;                // arrays nested in it, plus one (an upper bound)
 
@@ -169,6 +171,8 @@ struct ArrayData {
     // kMaxArrayDepth are refused with 28, so freeing them cannot exhaust the stack.
     void admit(const Value& item);
     static constexpr int kMaxArrayDepth = 1000;
+    // The most dimensions an array may have.
+    static constexpr size_t kMaxDimensions = 60;
 
     // Element for the given indexes; 9 when out of range or the count differs.
     Value& at(const int32_t* indexes, size_t count);
@@ -179,6 +183,14 @@ struct ArrayData {
     // An array of the given upper bounds, every item Empty; 9 for a negative size
     // below -1 (upper -1 is an empty dimension), 7 when it would be too large.
     static std::shared_ptr<ArrayData> create(const std::vector<int32_t>& upper);
+    // The number of items of an array of these bounds, checked as create does.
+    static size_t itemCount(const std::vector<int32_t>& upper);
+    // ReDim Preserve: takes the bounds `upper`, which differ from the current
+    // ones in the last dimension only (9 otherwise). The last index varies
+    // slowest, so the kept items stay where they are and new ones are Empty;
+    // the storage grows in amortised steps, so growing by one each time costs
+    // constant time per step, not a copy of the whole array.
+    void resizeLastDimension(const std::vector<int32_t>& upper);
 };
 
 // Reads "True"/"False" and "#TRUE#"/"#FALSE#" (any case, blanks around) as
