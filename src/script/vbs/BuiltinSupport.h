@@ -46,6 +46,20 @@ inline QString textArg(const Value& v)
     return v.toText();
 }
 
+// The text of an argument without copying a string: a String's own text,
+// any other value's text in `scratch`. Null gives "": test for it first.
+inline const QString& textOf(const Value& v, QString& scratch)
+{
+    if (v.isString())
+        return v.stringValue();
+    scratch = v.toText();
+    return scratch;
+}
+
+// A string result holding `text`. One-character Latin-1 results are shared
+// strings from a table, so Mid(s, i, 1) and Chr(65) allocate nothing.
+Value textValue(QStringView text);
+
 // A whole number argument (CLng rules: banker's rounding, 6 on overflow, 94 for Null).
 inline int32_t longArg(const Value& v)
 {

@@ -378,6 +378,23 @@ struct ScriptHost::Impl final : SlotResolver {
             case BinaryOp::Gt: return Value::fromBool(x > y);
             case BinaryOp::Le: return Value::fromBool(x <= y);
             case BinaryOp::Ge: return Value::fromBool(x >= y);
+            case BinaryOp::IntDiv:
+            case BinaryOp::Mod: {
+                if (y == 0)
+                    break;  // 11, from the general path
+                const int64_t r = n.op == BinaryOp::Mod ? x % y : x / y;
+                if (bothInteger || (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
+                    return widened(r, bothInteger);
+                break;  // overflow, from the general path
+            }
+            default: break;
+            }
+        } else if (left->type() == Value::Type::Boolean && right.type() == Value::Type::Boolean) {
+            const bool x = left->boolValue(), y = right.boolValue();
+            switch (n.op) {
+            case BinaryOp::And: return Value::fromBool(x && y);
+            case BinaryOp::Or: return Value::fromBool(x || y);
+            case BinaryOp::Xor: return Value::fromBool(x != y);
             default: break;
             }
         } else if (isDoubleOrSmallInt(*left) && isDoubleOrSmallInt(right)) {

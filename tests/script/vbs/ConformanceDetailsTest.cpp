@@ -136,6 +136,26 @@ TEST(VbsConformance, BooleanTextAndByteConversions)
     });
 }
 
+TEST(VbsConformance, ShortcutsForCommonOperandsKeepTheGeneralRules)
+{
+    runCases({
+        {"", "TypeName(7 Mod 3)", "=Integer"},
+        {"", "TypeName(CLng(7) Mod 3)", "=Long"},
+        {"", "-32768 \\ -1", "=32768"},
+        {"", "TypeName(-32768 \\ -1)", "=Long"},
+        {"", "(CLng(-2147483647) - 1) \\ -1", "!6"},
+        {"", "7 Mod 0", "!11"},
+        {"x = 1.5", "TypeName(x * 2) & x * 2", "=Double3"},
+        {"x = 1E308", "x * 10", "!6"},
+        {"x = 1E308", "-x - x", "!6"},
+        {"x = 0.5", "x / 0", "!11"},
+        {"x = 0.0", "x / 0", "!6"},
+        {"x = 2.5", "(x > 2) & (x <= 2.5) & (3 = x + 0.5)", "=TrueTrueTrue"},
+        {"", "(True And False) & (True Or False) & (True Xor True)", "=FalseTrueFalse"},
+        {"", "TypeName(True And True)", "=Boolean"},
+    });
+}
+
 TEST(VbsConformance, ComparisonsMayBeWrittenBackwards)
 {
     runCases({
