@@ -98,10 +98,12 @@ QString formatWithStyle(double value, const NumberStyle& style)
 
 // The shared arguments of FormatNumber, FormatCurrency and FormatPercent:
 // (expression[, digits[, leading digit[, parentheses[, grouping]]]]).
+// A Null value to format is a type mismatch (13); Null in any other argument
+// is an invalid use of Null (94).
 Value formatNumeric(Args a, double scale, NumberStyle style)
 {
     if (a[0].isNull())
-        raise(kInvalidNull);
+        raise(kTypeMismatch);
     const double value = a[0].toNumber().toDouble() * scale;
     const int32_t digits = longArg(a, 1, -1);
     if (digits < -1 || digits > 255)
@@ -141,6 +143,8 @@ Value fnFormatDateTime(BuiltinContext&, Args a)
     const int32_t format = longArg(a, 1, 0);
     if (format < 0 || format > 4)
         raise(kInvalidCall);
+    if (a[0].isNull())
+        raise(kTypeMismatch);
     const double serial = dateArg(a[0]);
     const DateParts p = dateParts(serial);
     switch (format) {

@@ -289,10 +289,10 @@ TEST(Builtins, NumbersFormatWithUnitedStatesConventions)
         {"FormatNumber(1234567.891, 0, -1, 0, 0)", "1234568"}, {"FormatNumber(1.005, 2)", "1.01"}, {"FormatNumber(0.125, 2)", "0.13"},
         {"FormatNumber(-0.001, 2)", "0.00"}, {"FormatNumber(0.05, 2)", "0.05"}, {"FormatNumber(999.995, 2)", "1,000.00"}, {"FormatNumber(-2.5, 0)", "-3"},
         {"FormatNumber(1E+20, 0)", "100,000,000,000,000,000,000"}, {"FormatNumber(\"12\", 1)", "12.0"}, {"FormatNumber(Empty)", "0.00"},
-        {"FormatNumber(\"abc\")", "error 13"}, {"FormatNumber(Null)", "error 94"}, {"FormatNumber(1, -2)", "error 5"},
+        {"FormatNumber(\"abc\")", "error 13"}, {"FormatNumber(Null)", "error 13"}, {"FormatNumber(1, -2)", "error 5"},
         {"FormatCurrency(1234.5)", "$1,234.50"}, {"FormatCurrency(-1234.5)", "($1,234.50)"}, {"FormatCurrency(-1, 0, -1, 0)", "-$1"},
         {"FormatCurrency(0.5, 1, 0)", "$.5"}, {"FormatPercent(0.125)", "12.50%"}, {"FormatPercent(-0.5, 0)", "-50%"},
-        {"FormatPercent(12.3456, 1)", "1,234.6%"}, {"FormatPercent(Null)", "error 94"},
+        {"FormatPercent(12.3456, 1)", "1,234.6%"}, {"FormatPercent(Null)", "error 13"},
     });
 }
 
@@ -302,7 +302,7 @@ TEST(Builtins, FormatDateTimeNamedFormats)
         {"FormatDateTime(\"12/8/2026 15:04:05\")", "12/8/2026 3:04:05 PM"}, {"FormatDateTime(\"12/8/2026 15:04:05\", 1)", "Tuesday, December 8, 2026"},
         {"FormatDateTime(\"12/8/2026 15:04:05\", vbShortDate)", "12/8/2026"}, {"FormatDateTime(\"12/8/2026 15:04:05\", 3)", "3:04:05 PM"},
         {"FormatDateTime(\"12/8/2026 09:04:05\", 4)", "09:04"}, {"FormatDateTime(\"12/8/2026\", 0)", "12/8/2026"},
-        {"FormatDateTime(\"12/8/2026\", 5)", "error 5"}, {"FormatDateTime(Null)", "error 94"}, {"FormatDateTime(\"x\")", "error 13"},
+        {"FormatDateTime(\"12/8/2026\", 5)", "error 5"}, {"FormatDateTime(Null)", "error 13"}, {"FormatDateTime(\"x\")", "error 13"},
     });
 }
 

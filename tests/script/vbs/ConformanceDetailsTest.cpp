@@ -129,6 +129,13 @@ TEST(VbsConformance, BooleanTextAndByteConversions)
         {"", "Escape(Null)", "!94"},
         {"", "Unescape(Null)", "!94"},
         {"", "DateValue(Null)", "!94"},
+        // A Null to format is a type mismatch; Null in the other arguments is 94.
+        {"", "FormatNumber(Null)", "!13"},
+        {"", "FormatCurrency(Null)", "!13"},
+        {"", "FormatPercent(Null)", "!13"},
+        {"", "FormatDateTime(Null)", "!13"},
+        {"", "FormatNumber(1000, Null)", "!94"},
+        {"", "FormatDateTime(0.1, Null)", "!94"},
         // The reference pages say Null comes back from these.
         {"", "TimeValue(Null)", "=Null"},
         {"", "Mid(Null, 1)", "=Null"},
