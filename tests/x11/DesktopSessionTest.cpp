@@ -120,6 +120,15 @@ public:
         XSetInputFocus(m_dpy, PointerRoot, RevertToPointerRoot, CurrentTime);
         XSync(m_dpy, False);
     }
+    // A window manager that has gone leaves its lists on the root window;
+    // later tests of this display expect a server without one.
+    void forgetWindowManager()
+    {
+        for (const char* name : {"_NET_CLIENT_LIST_STACKING", "_NET_CLIENT_LIST",
+                                 "_NET_SUPPORTING_WM_CHECK", "_NET_ACTIVE_WINDOW", "_NET_SUPPORTED"})
+            XDeleteProperty(m_dpy, root(), XInternAtom(m_dpy, name, False));
+        XSync(m_dpy, False);
+    }
 
 private:
     Display* m_dpy = nullptr;
@@ -176,6 +185,7 @@ struct WindowManager {
         openbox.reset();
         Looker look;
         waitUntil([&] { return !look.selectionOwned("WM_S0"); }, 3000);
+        look.forgetWindowManager();
         look.focusPointerRoot();
     }
     std::unique_ptr<Client> openbox;
