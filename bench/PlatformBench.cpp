@@ -19,7 +19,7 @@ namespace {
 // function several times, and X servers refuse rapid reconnects.
 std::shared_ptr<platform::Desktop> openDesktop(benchmark::State& state)
 {
-    static const std::shared_ptr<platform::Desktop> desktop = platform::openDefaultDesktop();
+    static const std::shared_ptr<platform::Desktop> desktop = platform::openX11Desktop();
     if (!desktop)
         state.SkipWithError(platform::kNoDisplayError);
     return desktop;
@@ -30,7 +30,7 @@ void BM_KeyDownUp(benchmark::State& state)
     auto desktop = openDesktop(state);
     if (!desktop)
         return;
-    input::TZenKeybd keybd(&desktop->keyboard());
+    input::TZenKeybd keybd(desktop->keyboard());
     platform::KeyState keys{};
     for (auto _ : state) {
         keybd.KeyDown("R_SHIFT");

@@ -91,7 +91,10 @@ int runScriptCommand(const QStringList& args)
     std::atomic<bool> anyError{false};
     // The real desktop when a display can be opened; without one, scripts
     // that only compute still run and desktop commands fail their line.
-    DesktopBridge desktop(platform::openDefaultDesktop());
+    QString warning;
+    DesktopBridge desktop(platform::openDefaultDesktop(&warning));
+    if (!warning.isEmpty())
+        printLine(stderr, QStringLiteral("quillon: %1").arg(warning));
     TScripert templateEngine;
     const ScriptHandlers handlers = commandLineHandlers(anyError);
     setUpTemplateEngine(templateEngine, desktop.bridge(), handlers);

@@ -2,6 +2,7 @@
 
 #include "app/SysParamWords.h"
 #include "base/ZeMath.h"
+#include "platform/UnavailableDesktop.h"
 
 #include <QStringList>
 
@@ -45,9 +46,9 @@ bool toHandle(const QString& word, const QString& piece, platform::WindowHandle&
     return true;
 }
 
-bool needDesktop(bool available, QString* error)
+bool succeeded(const platform::Result& result, QString* error)
 {
-    return available || fail(error, QString::fromLatin1(platform::kNoDisplayError));
+    return result.ok() || fail(error, result.error());
 }
 
 QString pick(const input::arhandle& handles, int index)
@@ -71,7 +72,7 @@ bool SysParamBridge::findHandle(const QStringList& pieces, QString& content, QSt
     int index = 0;
     if (!needPieces(word, pieces, 1, error)
         || (pieces.size() >= 3 && !toInt(word, pieces[1], index, error))
-        || !needDesktop(m_windows.hasDesktop(), error))
+        || !succeeded(m_windows.Status(), error))
         return false;
     content = pick(m_windows.FindHandles(QString(), pieces[0]), index);
     return true;
@@ -84,7 +85,7 @@ bool SysParamBridge::findChild(const QStringList& pieces, QString& content, QStr
     int index = 0;
     if (!needPieces(word, pieces, 2, error) || !toHandle(word, pieces[0], parent, error)
         || (pieces.size() >= 4 && !toInt(word, pieces[2], index, error))
-        || !needDesktop(m_windows.hasDesktop(), error))
+        || !succeeded(m_windows.Status(), error))
         return false;
     content = pick(m_windows.FindChildren(parent, QString(), pieces[1]), index);
     return true;
@@ -100,7 +101,7 @@ bool SysParamBridge::query(const QString& word, QString& content, QString* error
     if (word == words::kGetHText) {
         platform::WindowHandle handle = 0;
         if (!needPieces(word, pieces, 1, error) || !toHandle(word, pieces[0], handle, error)
-            || !needDesktop(m_windows.hasDesktop(), error))
+            || !succeeded(m_windows.Status(), error))
             return false;
         content = m_windows.WindowText(handle);
         return true;
@@ -112,18 +113,14 @@ bool SysParamBridge::query(const QString& word, QString& content, QString* error
 
 bool SysParamBridge::mouseAction(const QString& button, QString* error)
 {
-    using Action = bool (input::TZeMouse::*)();
+    using Action = platform::Result (input::TZeMouse::*)();
     static const std::pair<QLatin1StringView, Action> kActions[] = {
         {words::kLeftClick, &input::TZeMouse::LeftClick}, {words::kRightClick, &input::TZeMouse::RightClick},
         {words::kLeftDown, &input::TZeMouse::LeftDown},   {words::kLeftUp, &input::TZeMouse::LeftUp},
         {words::kRightDown, &input::TZeMouse::RightDown}, {words::kRightUp, &input::TZeMouse::RightUp}};
     for (const auto& [name, action] : kActions) {
-        if (button == name) {
-            if (!needDesktop(m_mouse.hasDesktop(), error))
-                return false;
-            (m_mouse.*action)();
-            return true;
-        }
+        if (button == name)
+            return succeeded((m_mouse.*action)(), error);
     }
     return true;  // any other word does nothing
 }
@@ -131,16 +128,14 @@ bool SysParamBridge::mouseAction(const QString& button, QString* error)
 bool SysParamBridge::command(const QString& word, const QString& content, QString* error)
 {
     const QStringList pieces = base::split(content, QStringLiteral(","));
-    using KeyAction = bool (input::TZenKeybd::*)(const QString&);
+    using KeyAction = platform::Result (input::TZenKeybd::*)(const QString&);
     KeyAction keyAction = word == words::kKey       ? &input::TZenKeybd::KeyPress
                           : word == words::kKeyDown ? &input::TZenKeybd::KeyDown
                           : word == words::kKeyUp   ? &input::TZenKeybd::KeyUp
                                                     : nullptr;
     if (keyAction) {
-        if (!needPieces(word, pieces, 1, error) || !needDesktop(m_keybd.hasDesktop(), error))
-            return false;
-        (m_keybd.*keyAction)(pieces[0]);
-        return true;
+        return needPieces(word, pieces, 1, error)
+               && succeeded((m_keybd.*keyAction)(pieces[0]), error);
     }
     if (word == words::kMouse)
         return needPieces(word, pieces, 1, error) && mouseAction(pieces[0], error);
@@ -149,7 +144,7 @@ bool SysParamBridge::command(const QString& word, const QString& content, QStrin
         platform::WindowHandle handle = 0;
         if (!needPieces(word, pieces, setText ? 2 : 1, error)
             || !toHandle(word, pieces[0], handle, error)
-            || !needDesktop(m_windows.hasDesktop(), error))
+            || !succeeded(m_windows.Status(), error))
             return false;
         // A handle that names no window has no effect, as a message to it would.
         if (setText)
@@ -161,10 +156,10 @@ bool SysParamBridge::command(const QString& word, const QString& content, QStrin
 }
 
 DesktopBridge::DesktopBridge(std::shared_ptr<platform::Desktop> desktop)
-    : m_desktop(std::move(desktop)),
-      m_keybd(m_desktop ? &m_desktop->keyboard() : nullptr),
-      m_mouse(m_desktop ? &m_desktop->mouse() : nullptr),
-      m_windows(m_desktop ? &m_desktop->windows() : nullptr),
+    : m_desktop(desktop ? std::move(desktop) : std::make_shared<platform::UnavailableDesktop>()),
+      m_keybd(m_desktop->keyboard()),
+      m_mouse(m_desktop->mouse()),
+      m_windows(m_desktop->windows()),
       m_bridge(m_keybd, m_mouse, m_windows)
 {
 }

@@ -26,7 +26,8 @@ public:
     // Answers the query `word` (exact case) from `content`, replacing
     // `content` with the answer; an unknown word leaves it unchanged. False,
     // with the description in *error, when the line must fail: too few
-    // pieces, a piece that is not a number, no desktop for a desktop word.
+    // pieces, a piece that is not a number, a desktop word the desktop
+    // fails (the desktop's own reason: "no X11 display is available").
     bool query(const QString& word, QString& content, QString* error = nullptr);
 
     // Carries out the command `word` (exact case) with `content`; unknown
@@ -44,13 +45,13 @@ private:
 };
 
 // A bridge with its own keyboard simulator, mouse simulator and window
-// locator over one desktop backend (null: no desktop; desktop words then
-// fail with "no X11 display is available").
+// locator over one desktop backend. A desktop that is not there (null is
+// taken as one) makes the desktop words fail with its reason.
 class DesktopBridge {
 public:
     explicit DesktopBridge(std::shared_ptr<platform::Desktop> desktop);
     SysParamBridge& bridge() { return m_bridge; }
-    bool hasDesktop() const { return m_desktop != nullptr; }
+    platform::Desktop& desktop() { return *m_desktop; }
 
 private:
     std::shared_ptr<platform::Desktop> m_desktop;

@@ -44,15 +44,15 @@ bool fragmentMatches(const QString& fragment, const QString& text)
     return !fragment.isEmpty() && base::asciiLower(text).contains(base::asciiLower(fragment));
 }
 
-TGMWindow::TGMWindow(platform::Windows* windows) : m_windows(windows) {}
+TGMWindow::TGMWindow(platform::Windows& windows) : m_windows(windows) {}
 
 bool TGMWindow::matches(WindowHandle h, const QString& titleFragment, const QString& classFragment)
 {
     platform::WindowTexts texts;
     if (!titleFragment.isEmpty())
-        texts.title = m_windows->title(h);
+        texts.title = m_windows.title(h);
     if (!classFragment.isEmpty())
-        texts.className = m_windows->className(h);
+        texts.className = m_windows.className(h);
     return textsMatch(texts, titleFragment, classFragment);
 }
 
@@ -67,15 +67,13 @@ bool TGMWindow::textsMatch(const platform::WindowTexts& texts, const QString& ti
 arhandle TGMWindow::FindHandles(const QString& titleFragment, const QString& classFragment)
 {
     arhandle result;
-    if (m_windows) {
-        const std::vector<WindowHandle> top = m_windows->topLevelWindows();
-        const std::vector<platform::WindowTexts> texts =
-            m_windows->texts(top, !titleFragment.isEmpty(), !classFragment.isEmpty());
-        for (std::size_t i = 0; i < top.size(); ++i) {
-            // Owned pop-ups report their owner as parent and are skipped.
-            if (textsMatch(texts[i], titleFragment, classFragment) && m_windows->parent(top[i]) == 0)
-                result.push_back(top[i]);
-        }
+    const std::vector<WindowHandle> top = m_windows.topLevelWindows();
+    const std::vector<platform::WindowTexts> texts =
+        m_windows.texts(top, !titleFragment.isEmpty(), !classFragment.isEmpty());
+    for (std::size_t i = 0; i < top.size(); ++i) {
+        // Owned pop-ups report their owner as parent and are skipped.
+        if (textsMatch(texts[i], titleFragment, classFragment) && m_windows.parent(top[i]) == 0)
+            result.push_back(top[i]);
     }
     if (result.empty())
         result.push_back(0);
@@ -87,7 +85,7 @@ arhandle TGMWindow::FindHandles(const QString& titleFragment, const QString& cla
 bool TGMWindow::searchBelow(WindowHandle parent, const QString& titleFragment,
                             const QString& classFragment, Found& found)
 {
-    const std::vector<WindowHandle> children = m_windows->children(parent);
+    const std::vector<WindowHandle> children = m_windows.children(parent);
     for (std::size_t i = 0; i < children.size(); ++i) {
         if (searchBelow(children[i], titleFragment, classFragment, found))
             return true;
@@ -102,8 +100,6 @@ bool TGMWindow::searchBelow(WindowHandle parent, const QString& titleFragment,
 bool TGMWindow::findFirstDescendant(WindowHandle parent, const QString& titleFragment,
                                     const QString& classFragment, Found& found)
 {
-    if (!m_windows)
-        return false;
     if (parent == 0) {
         parent = FindTopWindow(titleFragment, classFragment);
         if (parent == 0)
@@ -130,7 +126,7 @@ arhandle TGMWindow::FindChildren(WindowHandle parent, const QString& titleFragme
         // Walk on from the first match through its own siblings.
         for (std::size_t i = found.index; i < found.siblings.size(); ++i) {
             const WindowHandle h = found.siblings[i];
-            if (m_windows->parent(h) == parent && matches(h, titleFragment, classFragment))
+            if (m_windows.parent(h) == parent && matches(h, titleFragment, classFragment))
                 result.push_back(h);
         }
     }
@@ -143,15 +139,13 @@ arhandle TGMWindow::FindChildren(WindowHandle parent, const QString& titleFragme
 
 WindowHandle TGMWindow::FindTopWindow(const QString& title, const QString& className)
 {
-    if (!m_windows)
-        return 0;
-    const std::vector<WindowHandle> top = m_windows->topLevelWindows();
+    const std::vector<WindowHandle> top = m_windows.topLevelWindows();
     auto first = [&](auto&& accept) -> WindowHandle {
         auto it = std::find_if(top.begin(), top.end(), accept);
         return it == top.end() ? 0 : *it;
     };
-    auto byTitle = [&](WindowHandle h) { return m_windows->title(h) == title; };
-    auto byClass = [&](WindowHandle h) { return m_windows->className(h) == className; };
+    auto byTitle = [&](WindowHandle h) { return m_windows.title(h) == title; };
+    auto byClass = [&](WindowHandle h) { return m_windows.className(h) == className; };
     if (className.isEmpty())
         return first(byTitle);
     if (title.isEmpty())
@@ -165,12 +159,12 @@ WindowHandle TGMWindow::FindTopWindow(const QString& title, const QString& class
 
 void TGMWindow::appendTitled(arWndType& list, bool skipListed)
 {
-    const std::vector<WindowHandle> top = m_windows->topLevelWindows();
-    const std::vector<platform::WindowTexts> texts = m_windows->texts(top, true, true);
+    const std::vector<WindowHandle> top = m_windows.topLevelWindows();
+    const std::vector<platform::WindowTexts> texts = m_windows.texts(top, true, true);
     for (std::size_t i = 0; i < top.size(); ++i) {
         const WindowHandle h = top[i];
         const QString title = cutToBytes(texts[i].title, kListTextBytes);
-        if (title.isEmpty() || m_windows->parent(h) != 0)
+        if (title.isEmpty() || m_windows.parent(h) != 0)
             continue;
         if (skipListed && std::any_of(list.begin(), list.end(),
                                       [h](const WndType& w) { return w.handle == h; }))
@@ -182,11 +176,9 @@ void TGMWindow::appendTitled(arWndType& list, bool skipListed)
 void TGMWindow::RefreshWindowList()
 {
     arWndType list;
-    if (m_windows) {
-        // An enumeration, then a z-order walk that adds what it missed.
-        appendTitled(list, false);
-        appendTitled(list, true);
-    }
+    // An enumeration, then a z-order walk that adds what it missed.
+    appendTitled(list, false);
+    appendTitled(list, true);
     std::lock_guard lock(m_mutex);
     m_windowList = std::move(list);
 }
@@ -207,24 +199,24 @@ arWndType TGMWindow::FilterWindows(const QString& fragment, bool refresh)
 
 bool TGMWindow::ActivateWindow(WindowHandle window)
 {
-    return m_windows && m_windows->activate(window);
+    return m_windows.activate(window);
 }
 
 QString TGMWindow::WindowText(WindowHandle window)
 {
-    return m_windows ? cutToBytes(m_windows->title(window), kWindowTextBytes) : QString();
+    return cutToBytes(m_windows.title(window), kWindowTextBytes);
 }
 
 bool TGMWindow::SetWindowText(WindowHandle window, const QString& text)
 {
     // The text travels as a NUL-terminated string.
     const qsizetype nul = text.indexOf(QChar(0));
-    return m_windows && m_windows->setTitle(window, nul < 0 ? text : text.left(nul));
+    return m_windows.setTitle(window, nul < 0 ? text : text.left(nul));
 }
 
 bool TGMWindow::ClickWindow(WindowHandle window)
 {
-    return m_windows && m_windows->click(window);
+    return m_windows.click(window);
 }
 
 QString TGMWindow::classname() const
@@ -248,12 +240,12 @@ void TGMWindow::UpdateGeometry()
 {
     std::lock_guard lock(m_mutex);
     // A missing window leaves the old rectangle and measures from 0, 0.
-    if (m_windows && m_handle != 0)
-        if (auto rect = m_windows->frameRect(m_handle))
+    if (m_handle != 0)
+        if (auto rect = m_windows.frameRect(m_handle))
             m_windowRect = *rect;
     platform::Point origin;
-    if (m_windows && m_handle != 0)
-        if (auto p = m_windows->clientOrigin(m_handle))
+    if (m_handle != 0)
+        if (auto p = m_windows.clientOrigin(m_handle))
             origin = *p;
     m_hBorder = origin.x - m_windowRect.left;
     m_vBorder = 0;

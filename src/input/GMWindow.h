@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/Desktop.h"
+#include "platform/UnavailableDesktop.h"
 
 #include <QString>
 
@@ -32,8 +33,11 @@ using arhandle = std::vector<WindowHandle>;
 
 class TGMWindow {
 public:
-    // `windows` may be null (no desktop): searches then find nothing.
-    explicit TGMWindow(platform::Windows* windows = nullptr);
+    // Without a desktop's windows searches find nothing and Status() fails.
+    explicit TGMWindow(platform::Windows& windows = platform::noDesktop().windows());
+
+    // Success while the desktop's windows can be read; the failure says why.
+    platform::Result Status() { return m_windows.status(); }
 
     // Unowned top-level windows, top first, whose title contains
     // `titleFragment` or, failing that, whose class contains `classFragment`
@@ -85,8 +89,6 @@ public:
     arWndType FilteredList() const;
     arhandle LastHandles() const;
 
-    bool hasDesktop() const { return m_windows != nullptr; }
-
 private:
     struct Found {
         std::vector<WindowHandle> siblings;
@@ -102,7 +104,7 @@ private:
     void appendTitled(arWndType& list, bool skipListed);
     void UpdateGeometry();
 
-    platform::Windows* m_windows;
+    platform::Windows& m_windows;
     mutable std::mutex m_mutex;
     QString m_classname;
     int m_titleHeight = 0;

@@ -7,52 +7,44 @@ namespace {
 constexpr int kClickPauseMs = 100;
 }
 
-TZeMouse::TZeMouse(platform::Mouse* mouse) : m_mouse(mouse) {}
+TZeMouse::TZeMouse(platform::Mouse& mouse) : m_mouse(mouse) {}
 
-bool TZeMouse::send(int flags)
+platform::Result TZeMouse::click(int downFlags, int upFlags)
 {
-    if (!m_mouse)
-        return false;
-    m_mouse->sendButtons(flags);
-    return true;
-}
-
-bool TZeMouse::click(int downFlags, int upFlags)
-{
-    if (!send(downFlags))
-        return false;
+    if (platform::Result down = m_mouse.sendButtons(downFlags); !down)
+        return down;
     TZenKeybd::MsgDelay(kClickPauseMs);
-    return send(upFlags);
+    return m_mouse.sendButtons(upFlags);
 }
 
-bool TZeMouse::LeftClick()
+platform::Result TZeMouse::LeftClick()
 {
     return click(platform::kMouseLeftDown, platform::kMouseLeftUp);
 }
 
-bool TZeMouse::RightClick()
+platform::Result TZeMouse::RightClick()
 {
     return click(platform::kMouseRightDown, platform::kMouseRightUp);
 }
 
-bool TZeMouse::LeftDown()
+platform::Result TZeMouse::LeftDown()
 {
-    return send(platform::kMouseLeftDown);
+    return m_mouse.sendButtons(platform::kMouseLeftDown);
 }
 
-bool TZeMouse::LeftUp()
+platform::Result TZeMouse::LeftUp()
 {
-    return send(platform::kMouseLeftUp);
+    return m_mouse.sendButtons(platform::kMouseLeftUp);
 }
 
-bool TZeMouse::RightDown()
+platform::Result TZeMouse::RightDown()
 {
-    return send(platform::kMouseRightDown);
+    return m_mouse.sendButtons(platform::kMouseRightDown);
 }
 
-bool TZeMouse::RightUp()
+platform::Result TZeMouse::RightUp()
 {
-    return send(platform::kMouseRightUp);
+    return m_mouse.sendButtons(platform::kMouseRightUp);
 }
 
 }  // namespace quillon::input

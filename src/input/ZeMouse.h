@@ -4,29 +4,27 @@
 #pragma once
 
 #include "platform/Desktop.h"
+#include "platform/UnavailableDesktop.h"
 
 namespace quillon::input {
 
 class TZeMouse {
 public:
-    // `mouse` may be null (no desktop): every operation then returns false.
-    explicit TZeMouse(platform::Mouse* mouse = nullptr);
+    // Without a mouse every operation fails with the no-display error.
+    explicit TZeMouse(platform::Mouse& mouse = platform::noDesktop().mouse());
 
-    // Down, a 100 ms message-pumping pause, up.
-    bool LeftClick();
-    bool RightClick();
-    bool LeftDown();
-    bool LeftUp();
-    bool RightDown();
-    bool RightUp();
-
-    bool hasDesktop() const { return m_mouse != nullptr; }
+    // Down, a 100 ms message-pumping pause, up (not sent when down failed).
+    platform::Result LeftClick();
+    platform::Result RightClick();
+    platform::Result LeftDown();
+    platform::Result LeftUp();
+    platform::Result RightDown();
+    platform::Result RightUp();
 
 private:
-    bool send(int flags);
-    bool click(int downFlags, int upFlags);
+    platform::Result click(int downFlags, int upFlags);
 
-    platform::Mouse* m_mouse;
+    platform::Mouse& m_mouse;
 };
 
 }  // namespace quillon::input

@@ -210,7 +210,7 @@ bool parseCode(const QString& value, int& code)
 
 }  // namespace
 
-TZenKeybd::TZenKeybd(platform::Keyboard* keyboard)
+TZenKeybd::TZenKeybd(platform::Keyboard& keyboard)
     : m_keys(LoadKeyMap(keyMapText())), m_keyboard(keyboard)
 {
 }
@@ -270,32 +270,29 @@ int TZenKeybd::ResolveName(const QString& name) const
     return 0;
 }
 
-bool TZenKeybd::sendKey(const QString& name, bool up)
+platform::Result TZenKeybd::sendKey(const QString& name, bool up)
 {
-    if (!m_keyboard)
-        return false;
     const int code = ResolveName(name);
     int flags = isArrow(code) ? platform::kKeyExtended : 0;
     if (up)
         flags |= platform::kKeyUp;
-    m_keyboard->sendKey(code, m_keyboard->scanCode(code), flags);
-    return true;
+    return m_keyboard.sendKey(code, m_keyboard.scanCode(code), flags);
 }
 
-bool TZenKeybd::KeyDown(const QString& name)
+platform::Result TZenKeybd::KeyDown(const QString& name)
 {
     return sendKey(name, false);
 }
 
-bool TZenKeybd::KeyUp(const QString& name)
+platform::Result TZenKeybd::KeyUp(const QString& name)
 {
     return sendKey(name, true);
 }
 
-bool TZenKeybd::KeyPress(const QString& name)
+platform::Result TZenKeybd::KeyPress(const QString& name)
 {
-    if (!KeyDown(name))
-        return false;
+    if (platform::Result down = KeyDown(name); !down)
+        return down;
     MsgDelay(kPressPauseMs);
     return KeyUp(name);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/Desktop.h"
+#include "platform/UnavailableDesktop.h"
 
 #include <QString>
 
@@ -23,9 +24,9 @@ using TArKeyMap = std::vector<keymap>;
 
 class TZenKeybd {
 public:
-    // `keyboard` may be null (no desktop): the key operations then send
-    // nothing and return false.
-    explicit TZenKeybd(platform::Keyboard* keyboard = nullptr);
+    // Without a keyboard the table is there for lookups and the key
+    // operations fail with the no-display error.
+    explicit TZenKeybd(platform::Keyboard& keyboard = platform::noDesktop().keyboard());
 
     // The built-in table text: one "NAME = $CODE;" line per entry, the lines
     // separated by a single carriage return.
@@ -45,11 +46,13 @@ public:
     int ResolveName(const QString& name) const;
 
     // Press / release of the named key; an unknown name sends virtual key 0.
-    // Only the arrow keys carry the extended-key flag. False without a desktop.
-    bool KeyDown(const QString& name);
-    bool KeyUp(const QString& name);
-    // KeyDown, a 20 ms message-pumping pause, KeyUp.
-    bool KeyPress(const QString& name);
+    // Only the arrow keys carry the extended-key flag. Fails when the
+    // desktop cannot be reached.
+    platform::Result KeyDown(const QString& name);
+    platform::Result KeyUp(const QString& name);
+    // KeyDown, a 20 ms message-pumping pause, KeyUp (not sent when the press
+    // failed).
+    platform::Result KeyPress(const QString& name);
 
     // The message-pumping delay (base::pumpingDelay).
     static void MsgDelay(int milliseconds);
@@ -57,13 +60,12 @@ public:
     const TArKeyMap& Keys() const { return m_keys; }
     // The trigger input component keeps its pressed flags in its own copy.
     TArKeyMap& Keys() { return m_keys; }
-    bool hasDesktop() const { return m_keyboard != nullptr; }
 
 private:
-    bool sendKey(const QString& name, bool up);
+    platform::Result sendKey(const QString& name, bool up);
 
     TArKeyMap m_keys;
-    platform::Keyboard* m_keyboard;
+    platform::Keyboard& m_keyboard;
 };
 
 }  // namespace quillon::input

@@ -5,8 +5,9 @@
 //
 // A `Desktop` bundles one implementation of each interface. The real backend
 // talks to an X11 server; the simulated one (sim/SimDesktop.h) is an in-memory
-// desktop for tests. Every method may be called from any thread; backends
-// serialise what needs serialising.
+// desktop for tests; a desktop that is not there (UnavailableDesktop.h) fails
+// every operation with its reason. Every method may be called from any
+// thread; backends serialise what needs serialising.
 #pragma once
 
 #include <QString>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace quillon::platform {
@@ -40,6 +42,26 @@ inline constexpr int kModAlt = 1;
 inline constexpr int kModControl = 2;
 inline constexpr int kModShift = 4;
 inline constexpr int kModWin = 8;
+
+// The outcome of an operation that acts on the desktop: success, or failure
+// with a description for the user.
+class Result {
+public:
+    static Result success() { return Result(); }
+    static Result failure(QString error) { return Result(std::move(error)); }
+    bool ok() const { return m_error.isEmpty(); }
+    explicit operator bool() const { return ok(); }
+    // The description of a failure; empty on success.
+    const QString& error() const { return m_error; }
+
+private:
+    Result() = default;
+    explicit Result(QString error)
+        : m_error(error.isEmpty() ? QStringLiteral("the desktop operation failed") : std::move(error))
+    {
+    }
+    QString m_error;
+};
 
 struct Rect {
     int left = 0;
@@ -69,8 +91,9 @@ public:
     // mouse button) that is down, 0 otherwise. False when it cannot be read.
     virtual bool readKeyState(KeyState& state) = 0;
     // Sends one key event as keybd_event takes it (flags: kKeyExtended,
-    // kKeyUp). A code the backend cannot type sends nothing.
-    virtual void sendKey(int vk, int scan, int flags) = 0;
+    // kKeyUp). A code the backend cannot type sends nothing and succeeds;
+    // failure means the desktop could not be reached.
+    virtual Result sendKey(int vk, int scan, int flags) = 0;
     // The scan code of a virtual key (MapVirtualKey type 0); 0 when unknown.
     virtual int scanCode(int vk) = 0;
 };
@@ -79,7 +102,7 @@ class Mouse {
 public:
     virtual ~Mouse() = default;
     // Sends the button events named by `flags` (kMouse...), at the pointer.
-    virtual void sendButtons(int flags) = 0;
+    virtual Result sendButtons(int flags) = 0;
     // The pointer position in screen coordinates, if it can be read.
     virtual std::optional<Point> cursorPos() = 0;
 };
@@ -87,6 +110,10 @@ public:
 class Windows {
 public:
     virtual ~Windows() = default;
+    // Success while windows can be read at all; on a desktop that is not
+    // there, the failure with its reason (the queries below then find
+    // nothing). A bad handle is not a failure of the desktop.
+    virtual Result status() = 0;
     // Top-level windows in z-order, top first (client windows, not frames).
     virtual std::vector<WindowHandle> topLevelWindows() = 0;
     // Direct children of `window` in z-order, top first; empty for a bad handle.
@@ -130,10 +157,13 @@ public:
     virtual ~HotKeys() = default;
     // Where presses of grabbed keys are reported (on a backend thread).
     virtual void setCallback(Callback callback) = 0;
-    // Grabs `vk` with the kMod... `modifiers` system-wide under `id`. False
-    // when the key cannot be typed or another client holds the grab.
-    virtual bool grab(int id, int modifiers, int vk) = 0;
-    // Releases the grab made under `id`; unknown ids are ignored.
+    // Grabs `vk` with the kMod... `modifiers` system-wide under `id`, replacing
+    // an earlier grab under `id`. Several ids may grab one combination; each
+    // press of it is reported once per id. Fails, saying why, when the key is
+    // not on the keyboard or another program holds the grab.
+    virtual Result grab(int id, int modifiers, int vk) = 0;
+    // Releases the grab made under `id`; unknown ids are ignored. The key is
+    // given back only when no other id holds the same combination.
     virtual void ungrab(int id) = 0;
 };
 
@@ -159,8 +189,15 @@ public:
 // with the reason in *error when given, when no display can be opened.
 std::shared_ptr<Desktop> openX11Desktop(const QString& displayName = {}, QString* error = nullptr);
 
-// The backend chosen at start: X11 when a display can be opened, else null
-// (desktop operations then fail with kNoDisplayError).
-std::shared_ptr<Desktop> openDefaultDesktop();
+// The name of the environment variable that picks the backend:
+// "x11" (the default) or "sim", the simulated desktop, which lets the program
+// run offscreen without touching any real desktop.
+inline constexpr const char* kDesktopVariable = "QUILLON_DESKTOP";
+
+// The backend chosen at start, never null: the one kDesktopVariable names;
+// by default X11 when a display can be opened, else a desktop that fails
+// every operation with kNoDisplayError. An unknown name is reported in
+// *warning (when given) and the default is used.
+std::shared_ptr<Desktop> openDefaultDesktop(QString* warning = nullptr);
 
 }  // namespace quillon::platform

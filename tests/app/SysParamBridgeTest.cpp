@@ -1,4 +1,5 @@
 #include "app/SysParamBridge.h"
+#include "platform/UnavailableDesktop.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -155,7 +156,7 @@ TEST_F(Bridge, BadNumbersAndMissingPiecesFailTheLineWithADescription)
 
 TEST(BridgeWithoutDesktop, DesktopWordsFailWithNoDisplayWhileTestStillAnswers)
 {
-    app::DesktopBridge kit(nullptr);
+    app::DesktopBridge kit(std::make_shared<platform::UnavailableDesktop>());
     QString text = ",";
     QString error;
     EXPECT_TRUE(kit.bridge().query("test", text, &error));
@@ -171,4 +172,23 @@ TEST(BridgeWithoutDesktop, DesktopWordsFailWithNoDisplayWhileTestStillAnswers)
     EXPECT_FALSE(kit.bridge().command("mouse", "lclick", &error));
     EXPECT_FALSE(kit.bridge().command("sethtxt", "1,x", &error));
     EXPECT_TRUE(kit.bridge().command("mouse", "middle", &error));  // does nothing anyway
+    for (const char* word : {"findchild", "gethtxt"}) {
+        error.clear();
+        text = "5,x,";
+        EXPECT_FALSE(kit.bridge().query(word, text, &error)) << word;
+        EXPECT_EQ(error, "no X11 display is available");
+    }
+}
+
+// A key the desktop refuses to send fails the line with the desktop's own
+// reason, and a click whose press failed sends no release.
+TEST(BridgeOnAFailingDesktop, TheDesktopsReasonReachesTheLine)
+{
+    app::DesktopBridge kit(std::make_shared<platform::UnavailableDesktop>("the server went away"));
+    QString error;
+    EXPECT_FALSE(kit.bridge().command("key", "a", &error));
+    EXPECT_EQ(error, "the server went away");
+    app::DesktopBridge none(nullptr);
+    EXPECT_FALSE(none.bridge().command("kdown", "a", &error));
+    EXPECT_EQ(error, "no X11 display is available");
 }

@@ -317,7 +317,7 @@ TEST(KeyNameTable, KeyOperationsUpperCaseLongNamesOnly)
 TEST(KeyboardSimulation, OnlyArrowKeysCarryTheExtendedFlag)
 {
     platform::SimDesktop desktop;
-    input::TZenKeybd keybd(&desktop.keyboard());
+    input::TZenKeybd keybd(desktop.keyboard());
     const input::TArKeyMap table = keybd.Keys();
     for (const auto& key : table) {
         desktop.clearEvents();
@@ -341,7 +341,7 @@ TEST(KeyboardSimulation, OnlyArrowKeysCarryTheExtendedFlag)
 TEST(KeyboardSimulation, KeyPressPausesTwentyMillisecondsBetweenDownAndUp)
 {
     platform::SimDesktop desktop;
-    input::TZenKeybd keybd(&desktop.keyboard());
+    input::TZenKeybd keybd(desktop.keyboard());
     ASSERT_TRUE(keybd.KeyPress("F11"));
     const auto events = keyEvents(desktop);
     ASSERT_EQ(events.size(), 2u);
@@ -352,26 +352,29 @@ TEST(KeyboardSimulation, KeyPressPausesTwentyMillisecondsBetweenDownAndUp)
     EXPECT_GE(events[1].at - events[0].at, std::chrono::milliseconds(20));
 }
 
-TEST(KeyboardSimulation, WithoutDesktopNothingIsSentAndOperationsFail)
+TEST(KeyboardSimulation, WithoutDesktopOperationsFailWithTheNoDisplayError)
 {
     input::TZenKeybd keybd;
-    EXPECT_FALSE(keybd.KeyDown("A"));
-    EXPECT_FALSE(keybd.KeyUp("A"));
-    EXPECT_FALSE(keybd.KeyPress("A"));
+    for (const auto& result : {keybd.KeyDown("A"), keybd.KeyUp("A"), keybd.KeyPress("A")}) {
+        EXPECT_FALSE(result.ok());
+        EXPECT_EQ(result.error(), "no X11 display is available");
+    }
     EXPECT_EQ(keybd.KeyToCode("A"), 0x41);  // the table works without a desktop
+    input::TZeMouse mouse;
+    EXPECT_EQ(mouse.LeftClick().error(), "no X11 display is available");
 }
 
 TEST(MouseSimulation, EachOperationSendsItsButtonFlags)
 {
     const struct {
-        bool (input::TZeMouse::*op)();
+        platform::Result (input::TZeMouse::*op)();
         std::vector<int> flags;
     } cases[] = {{&input::TZeMouse::LeftDown, {2}},   {&input::TZeMouse::LeftUp, {4}},
                  {&input::TZeMouse::RightDown, {8}},  {&input::TZeMouse::RightUp, {16}},
                  {&input::TZeMouse::LeftClick, {2, 4}}, {&input::TZeMouse::RightClick, {8, 16}}};
     for (const auto& c : cases) {
         platform::SimDesktop desktop;
-        input::TZeMouse mouse(&desktop.mouse());
+        input::TZeMouse mouse(desktop.mouse());
         EXPECT_TRUE((mouse.*c.op)());
         const auto events = desktop.events();
         std::vector<int> flags;

@@ -17,7 +17,7 @@ TEST(WindowSearch, FindHandlesMatchesClassInAnyCaseInZOrderAndSkipsOwnedPopups)
     const auto mixed = desktop.addWindow("doc2", "Notepad");
     desktop.addWindow("find", "notepad", 0, upper);  // owned pop-up
     desktop.addWindow("child", "notepad", mixed);    // child, not top-level
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
 
     EXPECT_EQ(locator.FindHandles("", "notepad"), (arhandle{upper, mixed}));
     EXPECT_EQ(locator.LastHandles(), (arhandle{upper, mixed}));
@@ -32,7 +32,7 @@ TEST(WindowSearch, WindowMatchingTitleAndClassIsListedOnce)
     platform::SimDesktop desktop;
     const auto both = desktop.addWindow("Notepad - a.txt", "Notepad");
     const auto titleOnly = desktop.addWindow("notepad help", "Help");
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
     EXPECT_EQ(locator.FindHandles("notepad", "notepad"), (arhandle{both, titleOnly}));
 }
 
@@ -40,7 +40,7 @@ TEST(WindowSearch, TextsAreComparedOnTheirFirst179BytesCutAtACharacterBoundary)
 {
     platform::SimDesktop desktop;
     const auto w = desktop.addWindow(QString(170, 'x') + "abcdefghijklmnop", "c");
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
     EXPECT_EQ(locator.FindHandles("xxabcdefghi", ""), (arhandle{w}));   // ends at byte 179
     EXPECT_EQ(locator.FindHandles("xxabcdefghij", ""), (arhandle{0}));  // needs byte 180
 
@@ -61,7 +61,7 @@ TEST(WindowSearch, CaseFoldingIsAsciiOnly)
 class ChildSearch : public ::testing::Test {
 protected:
     platform::SimDesktop desktop;
-    TGMWindow locator{&desktop.windows()};
+    TGMWindow locator{desktop.windows()};
 };
 
 TEST_F(ChildSearch, MatchingChildrenAreReturnedInZOrder)
@@ -109,7 +109,7 @@ TEST(WindowLookup, FindTopWindowFallsBackFromBothToTitleToClass)
     const auto a = desktop.addWindow("Alpha", "One");
     const auto b = desktop.addWindow("Beta", "Two");
     const auto untitled = desktop.addWindow("", "Three");
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
     EXPECT_EQ(locator.FindTopWindow("Beta", "Two"), b);
     EXPECT_EQ(locator.FindTopWindow("Beta", "One"), b);   // title alone
     EXPECT_EQ(locator.FindTopWindow("Gamma", "One"), a);  // class alone
@@ -124,7 +124,7 @@ TEST(WindowList, RefreshListsTitledUnownedWindowsOnceAndFilterIsCaseSensitive)
     desktop.addWindow("", "Hidden");
     desktop.addWindow("notepad find", "Dialog", 0, pad);
     const auto other = desktop.addWindow("other note", "X");
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
     locator.RefreshWindowList();
     locator.RefreshWindowList();
     EXPECT_EQ(locator.WindowList(), (input::arWndType{{"notepad", "Notepad", pad},
@@ -142,7 +142,7 @@ TEST(WindowGeometry, ClassnameMeasuresTheFrameOfTheTrackedWindow)
     platform::SimDesktop desktop;
     const auto w = desktop.addWindow("t", "Tracked");
     desktop.setFrameRect(w, {10, 20, 410, 320}, {14, 50});
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
     locator.setClassname("Tracked");
     EXPECT_EQ(locator.Handle(), w);
     EXPECT_EQ(locator.WindowRect(), (platform::Rect{10, 20, 410, 320}));
@@ -165,7 +165,7 @@ TEST(WindowSearch, ConcurrentSearchesEachGetTheirOwnResult)
     std::vector<platform::WindowHandle> handles;
     for (int i = 0; i < 8; ++i)
         handles.push_back(desktop.addWindow(QString(), QStringLiteral("class%1").arg(i)));
-    TGMWindow locator(&desktop.windows());
+    TGMWindow locator(desktop.windows());
     std::vector<std::thread> threads;
     std::atomic<int> wrong{0};
     for (int t = 0; t < 8; ++t) {

@@ -68,7 +68,7 @@ TEST(RunScript, FindsAWindowByClassRetitlesItAndTypesIntoTheFocusedWindow)
     ASSERT_NE(typingTarget, 0u);
     auto desktop = platform::openX11Desktop(display);
     ASSERT_TRUE(desktop);
-    input::TGMWindow(&desktop->windows()).ActivateWindow(typingTarget);
+    input::TGMWindow(desktop->windows()).ActivateWindow(typingTarget);
 
     const RunResult run = runScript(display, R"(section down
 h=findhandle("xmessage")

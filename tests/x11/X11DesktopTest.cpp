@@ -45,7 +45,7 @@ protected:
         ASSERT_TRUE(desktop);
         made = std::make_unique<x11test::TestWindows>(display);
         kit = std::make_unique<app::DesktopBridge>(desktop);
-        locator = std::make_unique<input::TGMWindow>(&desktop->windows());
+        locator = std::make_unique<input::TGMWindow>(desktop->windows());
     }
 
     QString ask(const QString& word, const QString& content)

@@ -71,16 +71,32 @@ void SimDesktop::setShellResult(bool ok)
 void SimDesktop::pressHotKey(int modifiers, int vk)
 {
     Callback callback;
-    int id = -1;
+    std::vector<int> ids;
     {
         std::lock_guard lock(m_mutex);
         for (const auto& [grabId, key] : m_grabs)
             if (key == std::make_pair(modifiers, vk))
-                id = grabId;
+                ids.push_back(grabId);
         callback = m_callback;
     }
-    if (id >= 0 && callback)
-        callback(id);
+    if (callback)
+        for (int id : ids)
+            callback(id);
+}
+
+void SimDesktop::holdForeignGrab(int modifiers, int vk)
+{
+    std::lock_guard lock(m_mutex);
+    m_foreignGrabs.emplace_back(modifiers, vk);
+}
+
+std::vector<std::pair<int, int>> SimDesktop::grabbedKeys() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::pair<int, int>> keys;
+    for (const auto& [id, key] : m_grabs)
+        keys.push_back(key);
+    return keys;
 }
 
 std::vector<SimEvent> SimDesktop::events() const
@@ -108,12 +124,13 @@ bool SimDesktop::readKeyState(KeyState& state)
     return true;
 }
 
-void SimDesktop::sendKey(int vk, int scan, int flags)
+Result SimDesktop::sendKey(int vk, int scan, int flags)
 {
     std::lock_guard lock(m_mutex);
     if (vk >= 0 && vk < 256)
         m_keys[vk] = (flags & kKeyUp) ? 0 : 0x80;
     log({SimEvent::Kind::Key, vk, scan, flags, 0, {}, {}});
+    return Result::success();
 }
 
 int SimDesktop::scanCode(int vk)
@@ -122,16 +139,22 @@ int SimDesktop::scanCode(int vk)
     return vk > 0 && vk < 256 ? vk + 0x100 : 0;
 }
 
-void SimDesktop::sendButtons(int flags)
+Result SimDesktop::sendButtons(int flags)
 {
     std::lock_guard lock(m_mutex);
     log({SimEvent::Kind::Mouse, flags, 0, 0, 0, {}, {}});
+    return Result::success();
 }
 
 std::optional<Point> SimDesktop::cursorPos()
 {
     std::lock_guard lock(m_mutex);
     return m_cursor;
+}
+
+Result SimDesktop::status()
+{
+    return Result::success();
 }
 
 std::vector<WindowHandle> SimDesktop::topLevelWindows()
@@ -227,14 +250,15 @@ void SimDesktop::setCallback(Callback callback)
     m_callback = std::move(callback);
 }
 
-bool SimDesktop::grab(int id, int modifiers, int vk)
+Result SimDesktop::grab(int id, int modifiers, int vk)
 {
     std::lock_guard lock(m_mutex);
-    for (const auto& [grabId, key] : m_grabs)
-        if (grabId != id && key == std::make_pair(modifiers, vk))
-            return false;
-    m_grabs[id] = {modifiers, vk};
-    return true;
+    m_grabs.erase(id);
+    const std::pair<int, int> key{modifiers, vk};
+    if (std::find(m_foreignGrabs.begin(), m_foreignGrabs.end(), key) != m_foreignGrabs.end())
+        return Result::failure(QStringLiteral("another program holds the key"));
+    m_grabs[id] = key;
+    return Result::success();
 }
 
 void SimDesktop::ungrab(int id)

@@ -37,8 +37,13 @@ public:
     void setKeyDown(int vk, bool down);
     void setCursor(Point p);
     void setShellResult(bool ok);
-    // Simulates the user pressing a grabbed hot key.
+    // Simulates the user pressing a hot key: reported once for every id that
+    // grabbed the combination, in ascending id order.
     void pressHotKey(int modifiers, int vk);
+    // Simulates another program holding a grab of the combination.
+    void holdForeignGrab(int modifiers, int vk);
+    // The combinations grabbed now, one entry per id.
+    std::vector<std::pair<int, int>> grabbedKeys() const;
 
     std::vector<SimEvent> events() const;
     void clearEvents();
@@ -50,12 +55,13 @@ public:
     Shell& shell() override { return *this; }
 
     bool readKeyState(KeyState& state) override;
-    void sendKey(int vk, int scan, int flags) override;
+    Result sendKey(int vk, int scan, int flags) override;
     int scanCode(int vk) override;
 
-    void sendButtons(int flags) override;
+    Result sendButtons(int flags) override;
     std::optional<Point> cursorPos() override;
 
+    Result status() override;
     std::vector<WindowHandle> topLevelWindows() override;
     std::vector<WindowHandle> children(WindowHandle window) override;
     WindowHandle parent(WindowHandle window) override;
@@ -68,7 +74,7 @@ public:
     std::optional<Point> clientOrigin(WindowHandle window) override;
 
     void setCallback(Callback callback) override;
-    bool grab(int id, int modifiers, int vk) override;
+    Result grab(int id, int modifiers, int vk) override;
     void ungrab(int id) override;
 
     bool open(const QString& path, const QString& workingDirectory) override;
@@ -94,6 +100,7 @@ private:
     Point m_cursor;
     std::vector<SimEvent> m_events;
     std::map<int, std::pair<int, int>> m_grabs;  // id -> (modifiers, vk)
+    std::vector<std::pair<int, int>> m_foreignGrabs;
     Callback m_callback;
     bool m_shellResult = true;
 };

@@ -1,5 +1,6 @@
 // The X11 backend: connection, error trap, key table, keyboard, mouse, shell.
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11KeyMap.h"
 
 #include <QByteArray>
 #include <QProcess>
@@ -90,6 +91,14 @@ KeySym rangeKeysym(int vk)
     return NoSymbol;
 }
 
+// The generic modifiers are down when either hand's key is.
+void addGenericModifiers(KeyState& state)
+{
+    state[0x10] = state[0xA0] | state[0xA1];
+    state[0x11] = state[0xA2] | state[0xA3];
+    state[0x12] = state[0xA4] | state[0xA5];
+}
+
 // Mouse buttons as the key state reports them.
 constexpr std::pair<int, unsigned> kButtonKeys[] = {
     {0x01, Button1Mask}, {0x02, Button3Mask}, {0x04, Button2Mask}};
@@ -99,19 +108,17 @@ public:
     explicit X11Keyboard(std::shared_ptr<Connection> c) : m_c(std::move(c))
     {
         std::lock_guard lock(m_c->mutex());
-        for (int vk = 1; vk < 256; ++vk) {
-            const KeySym sym = keysymForVirtualKey(vk);
-            const KeyCode code = sym ? XKeysymToKeycode(m_c->display(), sym) : 0;
-            m_keycodes[vk] = code;
-            if (code != 0)
-                m_stateMap.emplace_back(vk, code);
-        }
+        m_map.load(m_c->display());
     }
 
     ~X11Keyboard() override
     {
         std::lock_guard lock(m_c->mutex());
-        for (KeyCode code : m_boundSpares) {
+        // A layout switch may have given a spare keycode a key of its own
+        // since; only bindings that are still ours are undone.
+        for (const auto& [code, sym] : m_boundSpares) {
+            if (firstKeysym(code) != sym)
+                continue;
             KeySym none = NoSymbol;
             XChangeKeyboardMapping(m_c->display(), code, 1, &none, 1);
         }
@@ -127,33 +134,35 @@ public:
         state.fill(0);
         {
             std::lock_guard lock(m_c->mutex());
+            refreshMapLocked();
             XQueryKeymap(m_c->display(), keys);
             XQueryPointer(m_c->display(), m_c->root(), &rootReturn, &childReturn, &rx, &ry,
                           &wx, &wy, &mask);
-            for (const auto& [vk, code] : m_stateMap)
+            for (unsigned code = 8; code < 256; ++code)
                 if (keys[code >> 3] & (1 << (code & 7)))
-                    state[vk] = 0x80;
+                    if (const int vk = m_map.virtualKey(code))
+                        state[std::size_t(vk)] = 0x80;
         }
         for (const auto& [vk, buttonMask] : kButtonKeys)
             if (mask & buttonMask)
                 state[vk] = 0x80;
-        // The generic modifiers are down when either hand's key is.
-        state[0x10] = state[0xA0] | state[0xA1];
-        state[0x11] = state[0xA2] | state[0xA3];
-        state[0x12] = state[0xA4] | state[0xA5];
+        addGenericModifiers(state);
         return true;
     }
 
-    void sendKey(int vk, int, int flags) override
+    Result sendKey(int vk, int, int flags) override
     {
         if (vk <= 0 || vk > 255)
-            return;
+            return Result::success();
         std::lock_guard lock(m_c->mutex());
+        refreshMapLocked();
         const KeyCode code = keycodeLocked(vk);
         if (code == 0)
-            return;
-        XTestFakeKeyEvent(m_c->display(), code, (flags & kKeyUp) ? False : True, CurrentTime);
+            return Result::success();
+        if (!XTestFakeKeyEvent(m_c->display(), code, (flags & kKeyUp) ? False : True, CurrentTime))
+            return Result::failure(QStringLiteral("the X server refused a key event"));
         XFlush(m_c->display());
+        return Result::success();
     }
 
     int scanCode(int vk) override
@@ -163,17 +172,45 @@ public:
         if (vk <= 0 || vk > 255)
             return 0;
         std::lock_guard lock(m_c->mutex());
-        return m_keycodes[vk] < 8 ? 0 : m_keycodes[vk] - 8;
+        refreshMapLocked();
+        const unsigned code = m_map.keycode(vk);
+        return code < 8 ? 0 : int(code) - 8;
     }
 
 private:
+    // The server tells every client when the keyboard map changes (a layout
+    // switch, xmodmap, our own spare bindings); the map is read again then.
+    void refreshMapLocked()
+    {
+        XEvent event;
+        bool changed = false;
+        while (XCheckTypedEvent(m_c->display(), MappingNotify, &event)) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            changed = true;
+        }
+        if (!changed)
+            return;
+        m_map.load(m_c->display());
+        m_triedSpare.fill(false);
+    }
+
+    KeySym firstKeysym(KeyCode code)
+    {
+        int perCode = 0;
+        KeySym* syms = XGetKeyboardMapping(m_c->display(), code, 1, &perCode);
+        const KeySym sym = syms && perCode > 0 ? syms[0] : NoSymbol;
+        if (syms)
+            XFree(syms);
+        return sym;
+    }
+
     // Keys whose keysym the keyboard map lacks (F13 to F24 on many layouts)
     // get a spare keycode bound on first use, while spare ones last. The
     // bindings are undone when the backend closes.
     KeyCode keycodeLocked(int vk)
     {
-        if (m_keycodes[vk] != 0 || m_triedSpare[vk])
-            return m_keycodes[vk];
+        if (const unsigned code = m_map.keycode(vk); code != 0 || m_triedSpare[vk])
+            return KeyCode(code);
         m_triedSpare[vk] = true;
         const KeySym sym = keysymForVirtualKey(vk);
         if (sym == NoSymbol)
@@ -184,9 +221,8 @@ private:
         KeySym syms[2] = {sym, sym};
         XChangeKeyboardMapping(m_c->display(), code, 2, syms, 1);
         XSync(m_c->display(), False);
-        m_boundSpares.push_back(code);
-        m_keycodes[vk] = code;
-        m_stateMap.emplace_back(vk, code);
+        m_boundSpares.emplace_back(code, sym);
+        m_map.bind(vk, code);
         return code;
     }
 
@@ -209,26 +245,29 @@ private:
     }
 
     std::shared_ptr<Connection> m_c;
-    std::array<KeyCode, 256> m_keycodes{};
+    KeyMap m_map;
     std::array<bool, 256> m_triedSpare{};
-    std::vector<std::pair<int, KeyCode>> m_stateMap;
-    std::vector<KeyCode> m_boundSpares;
+    std::vector<std::pair<KeyCode, KeySym>> m_boundSpares;
 };
 
 class X11Mouse final : public Mouse {
 public:
     explicit X11Mouse(std::shared_ptr<Connection> c) : m_c(std::move(c)) {}
 
-    void sendButtons(int flags) override
+    Result sendButtons(int flags) override
     {
         static constexpr std::pair<int, std::pair<unsigned, Bool>> kOrder[] = {
             {kMouseLeftDown, {Button1, True}}, {kMouseLeftUp, {Button1, False}},
             {kMouseRightDown, {Button3, True}}, {kMouseRightUp, {Button3, False}}};
         std::lock_guard lock(m_c->mutex());
+        bool sent = true;
         for (const auto& [flag, event] : kOrder)
             if (flags & flag)
-                XTestFakeButtonEvent(m_c->display(), event.first, event.second, CurrentTime);
+                sent = XTestFakeButtonEvent(m_c->display(), event.first, event.second,
+                                            CurrentTime) && sent;
         XFlush(m_c->display());
+        return sent ? Result::success()
+                    : Result::failure(QStringLiteral("the X server refused a button event"));
     }
 
     std::optional<Point> cursorPos() override
@@ -379,11 +418,6 @@ std::shared_ptr<Desktop> openX11Desktop(const QString& displayName, QString* err
     if (!connection)
         return nullptr;
     return std::make_shared<x11::X11Desktop>(std::move(connection), displayName);
-}
-
-std::shared_ptr<Desktop> openDefaultDesktop()
-{
-    return openX11Desktop();
 }
 
 }  // namespace quillon::platform

@@ -1,8 +1,11 @@
 // System-wide hot keys through XGrabKey on the root window. The grabs live on
 // a connection of their own, read by a listener thread that reports each
-// press through the callback; the lock keys must not defeat a hot key, so
-// every combination of CapsLock, NumLock and ScrollLock is grabbed as well.
+// press through the callback. The lock keys must not defeat a hot key, so
+// every combination of CapsLock, NumLock and ScrollLock is grabbed as well,
+// with the bits the modifier map gives those keys; when the keyboard map
+// changes, every grab is made again with the new keycodes and bits.
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11KeyMap.h"
 
 #include <X11/Xlib.h>
 
@@ -12,25 +15,21 @@
 #include <atomic>
 #include <map>
 #include <thread>
+#include <tuple>
 
 namespace quillon::platform::x11 {
 namespace {
 
 struct Grab {
-    KeyCode keycode = 0;
-    unsigned modifiers = 0;
+    int vk = 0;
+    unsigned modifiers = 0;  // X modifier bits, without the lock bits
+    KeyCode keycode = 0;     // 0 while the key is not on the keyboard
+    bool held = false;       // the server granted it
+    bool operator<(const Grab& other) const
+    {
+        return std::tie(keycode, modifiers) < std::tie(other.keycode, other.modifiers);
+    }
 };
-
-// NumLock is Mod2 and ScrollLock Mod3 on the usual keyboard maps.
-constexpr unsigned kLockVariants[] = {0,
-                                      LockMask,
-                                      Mod2Mask,
-                                      Mod3Mask,
-                                      LockMask | Mod2Mask,
-                                      LockMask | Mod3Mask,
-                                      Mod2Mask | Mod3Mask,
-                                      LockMask | Mod2Mask | Mod3Mask};
-constexpr unsigned kLockMask = LockMask | Mod2Mask | Mod3Mask;
 
 unsigned xModifiers(int modifiers)
 {
@@ -69,13 +68,20 @@ public:
         m_callback = std::move(callback);
     }
 
-    bool grab(int id, int modifiers, int vk) override
+    Result grab(int id, int modifiers, int vk) override
     {
         if (!start())
-            return false;
-        const bool ok = grabLocked(id, modifiers, vk);
+            return Result::failure(QString::fromLatin1(kNoDisplayError));
+        Result result = Result::success();
+        {
+            std::lock_guard lock(m_c->mutex());
+            ungrabLocked(id);
+            Grab grab{vk, xModifiers(modifiers), KeyCode(m_map.keycode(vk)), false};
+            result = acquireLocked(grab);
+            m_grabs[id] = grab;
+        }
         wake();
-        return ok;
+        return result;
     }
 
     void ungrab(int id) override
@@ -105,7 +111,11 @@ private:
             m_c.reset();
             return false;
         }
-        XSelectInput(m_c->display(), m_c->root(), KeyPressMask);
+        {
+            std::lock_guard lock(m_c->mutex());
+            m_map.load(m_c->display());
+            XSelectInput(m_c->display(), m_c->root(), KeyPressMask);
+        }
         m_thread = std::thread([this] { listen(); });
         return true;
     }
@@ -118,26 +128,43 @@ private:
         [[maybe_unused]] auto written = write(m_wake[1], &byte, 1);
     }
 
-    bool grabLocked(int id, int modifiers, int vk)
+    bool heldByAnotherId(const Grab& grab) const
     {
-        const XId sym = keysymForVirtualKey(vk);
-        std::lock_guard lock(m_c->mutex());
-        const KeyCode code = sym ? XKeysymToKeycode(m_c->display(), sym) : 0;
-        if (code == 0)
-            return false;
-        ungrabLocked(id);
-        const Grab grab{code, xModifiers(modifiers)};
+        for (const auto& [id, other] : m_grabs)
+            if (other.held && other.keycode == grab.keycode && other.modifiers == grab.modifiers)
+                return true;
+        return false;
+    }
+
+    // Takes the key from the server unless another of our ids has it already
+    // (a second XGrabKey by the same client would succeed, but releasing one
+    // id would then release the key for both).
+    Result acquireLocked(Grab& grab)
+    {
+        if (grab.keycode == 0)
+            return Result::failure(QStringLiteral("the key is not on this keyboard"));
+        if (heldByAnotherId(grab)) {
+            grab.held = true;
+            return Result::success();
+        }
         m_c->clearErrors();
-        for (unsigned variant : kLockVariants)
-            XGrabKey(m_c->display(), code, grab.modifiers | variant, m_c->root(), False,
+        for (unsigned variant : m_map.lockVariants())
+            XGrabKey(m_c->display(), grab.keycode, grab.modifiers | variant, m_c->root(), False,
                      GrabModeAsync, GrabModeAsync);
         if (m_c->hadError()) {  // BadAccess: another client holds the key
-            m_grabs[id] = grab;
-            ungrabLocked(id);
-            return false;
+            releaseLocked(grab);
+            return Result::failure(QStringLiteral("another program holds the key"));
         }
-        m_grabs[id] = grab;
-        return true;
+        grab.held = true;
+        return Result::success();
+    }
+
+    void releaseLocked(const Grab& grab)
+    {
+        m_c->clearErrors();
+        for (unsigned variant : m_map.lockVariants())
+            XUngrabKey(m_c->display(), grab.keycode, grab.modifiers | variant, m_c->root());
+        m_c->hadError();
     }
 
     void ungrabLocked(int id)
@@ -145,12 +172,28 @@ private:
         auto it = m_grabs.find(id);
         if (it == m_grabs.end())
             return;
-        m_c->clearErrors();
-        for (unsigned variant : kLockVariants)
-            XUngrabKey(m_c->display(), it->second.keycode, it->second.modifiers | variant,
-                       m_c->root());
-        m_c->hadError();
+        const Grab grab = it->second;
         m_grabs.erase(it);
+        if (grab.held && !heldByAnotherId(grab))
+            releaseLocked(grab);
+    }
+
+    // A new keyboard map may move keys to other keycodes and the lock keys
+    // to other modifier bits: every grab is released and made again.
+    void remapLocked()
+    {
+        std::map<Grab, bool> released;
+        for (auto& [id, grab] : m_grabs) {
+            if (grab.held && !released[grab])
+                releaseLocked(grab);
+            released[grab] = true;
+            grab.held = false;
+        }
+        m_map.load(m_c->display());
+        for (auto& [id, grab] : m_grabs) {
+            grab.keycode = KeyCode(m_map.keycode(grab.vk));
+            acquireLocked(grab);
+        }
     }
 
     void listen()
@@ -171,16 +214,24 @@ private:
     {
         std::vector<int> ids;
         std::lock_guard lock(m_c->mutex());
+        bool remapped = false;
         while (XPending(m_c->display()) > 0) {
             XEvent event;
             XNextEvent(m_c->display(), &event);
+            if (event.type == MappingNotify) {
+                XRefreshKeyboardMapping(&event.xmapping);
+                remapped = true;
+                continue;
+            }
             if (event.type != KeyPress)
                 continue;
-            const unsigned state = event.xkey.state & ~kLockMask;
+            const unsigned state = event.xkey.state & ~m_map.allLockMasks();
             for (const auto& [id, grab] : m_grabs)
-                if (grab.keycode == event.xkey.keycode && grab.modifiers == state)
+                if (grab.held && grab.keycode == event.xkey.keycode && grab.modifiers == state)
                     ids.push_back(id);
         }
+        if (remapped)
+            remapLocked();
         return ids;
     }
 
@@ -199,6 +250,7 @@ private:
     std::mutex m_startMutex;
     bool m_started = false;
     std::unique_ptr<Connection> m_c;
+    KeyMap m_map;
     std::map<int, Grab> m_grabs;
     std::mutex m_callbackMutex;
     Callback m_callback;
