@@ -77,7 +77,7 @@ struct ParsedScript {
 // The programs this engine's host compiled for one line, made the first time
 // the line runs.
 struct TScripert::CompiledLine {
-    bool ready = false;
+    const TScripert::LineInfo* line = nullptr;  // the line these are for; null until made
     PreparedText main;   // the statement, the condition or the expression
     PreparedText init;   // for: the counter's initial assignment
     std::vector<PreparedText> pieces;  // host calls: each argument piece
