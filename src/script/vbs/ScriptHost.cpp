@@ -240,8 +240,6 @@ struct ScriptHost::Impl final : SlotResolver {
         return *inserted.first->second;
     }
 
-    // ---- expressions ----
-
     Value eval(const Program& p, int32_t index)
     {
         const Node& n = p.nodes[static_cast<size_t>(index)];
@@ -499,8 +497,6 @@ struct ScriptHost::Impl final : SlotResolver {
         return eval(p, p.root);
     }
 
-    // ---- statements ----
-
     void run(const Program& p, const Stmt& s)
     {
         switch (s.kind) {
@@ -739,8 +735,6 @@ struct ScriptHost::Impl final : SlotResolver {
             }
         }
     }
-
-    // ---- calls from outside ----
 
     void fail(int number, int column, const QString& description)
     {
