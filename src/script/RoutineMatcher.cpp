@@ -26,8 +26,6 @@ void RoutineMatcher::build(const QStringList& names)
     m_nodes.assign(1, Node{});
     m_edges.clear();
     m_lengths.clear();
-    m_seen.assign(size_t(names.size()), 0);
-    m_check = 0;
     for (int i = 0; i < int(names.size()); ++i) {
         const QString& name = names[i];
         m_lengths.push_back(int(name.size()));
@@ -68,13 +66,13 @@ void RoutineMatcher::build(const QStringList& names)
     }
 }
 
-bool RoutineMatcher::isCall(QStringView w) const
+bool RoutineMatcher::isCall(QStringView w, Scratch& scratch) const
 {
     if (m_nodes.size() <= 1)
         return false;
-    if (++m_check == 0) {
-        std::fill(m_seen.begin(), m_seen.end(), 0);
-        m_check = 1;
+    if (scratch.seen.size() != m_lengths.size() || ++scratch.line == 0) {
+        scratch.seen.assign(m_lengths.size(), 0);
+        scratch.line = 1;
     }
     const bool declares = w.contains(QLatin1String("sub ")) || w.contains(QLatin1String("function "));
     int node = 0;
@@ -87,9 +85,9 @@ bool RoutineMatcher::isCall(QStringView w) const
         for (int out = m_nodes[size_t(node)].output >= 0 ? node : m_nodes[size_t(node)].nextOutput; out > 0;
              out = m_nodes[size_t(out)].nextOutput) {
             const int name = m_nodes[size_t(out)].output;
-            if (m_seen[size_t(name)] == m_check)
+            if (scratch.seen[size_t(name)] == scratch.line)
                 continue;  // only a name's first occurrence counts
-            m_seen[size_t(name)] = m_check;
+            scratch.seen[size_t(name)] = scratch.line;
             const qsizetype end = i + 1;
             const qsizetype p = end - m_lengths[size_t(name)];
             const bool startOk = p == 0 || (!base::isAsciiWordChar(w[p - 1]) && !declares);

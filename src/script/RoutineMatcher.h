@@ -22,8 +22,14 @@ class RoutineMatcher {
 public:
     // Builds the automaton over `names` (lower case; empty names never match).
     void build(const QStringList& names);
+    // What one reader of the automaton notes while it reads lines: which
+    // names it has met in the current line. Each thread brings its own.
+    struct Scratch {
+        std::vector<std::uint32_t> seen;  // per name: the line that met it
+        std::uint32_t line = 0;
+    };
     // The routine-call test above for `w`, a trimmed, lower-cased line.
-    bool isCall(QStringView w) const;
+    bool isCall(QStringView w, Scratch& scratch) const;
 
 private:
     int child(int node, char16_t c) const;
@@ -36,8 +42,6 @@ private:
     std::vector<Node> m_nodes;
     std::unordered_map<std::uint64_t, int> m_edges;  // (node << 16 | char) -> node
     std::vector<int> m_lengths;                       // of each name
-    mutable std::vector<std::uint32_t> m_seen;        // per name: the check that saw it
-    mutable std::uint32_t m_check = 0;
 };
 
 }  // namespace quillon::script

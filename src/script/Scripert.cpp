@@ -272,7 +272,8 @@ void TScripert::ExecuteLine(const QString& line, int& n)
         return;
     // Outside a pass, a line arrives in sequence when it follows the last one.
     m_inSequence = m_lastLine + 1 == n;
-    const LineInfo info = describe(script(), line, n);
+    RoutineMatcher::Scratch scratch;
+    const LineInfo info = describe(script(), line, n, scratch);
     executeAt(info, n);
 }
 

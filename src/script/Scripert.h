@@ -28,6 +28,7 @@
 
 #include "script/EngineHost.h"
 #include "script/LineKeywords.h"
+#include "script/RoutineMatcher.h"
 #include "script/ScriptError.h"
 #include "script/StopSignal.h"
 
@@ -221,7 +222,7 @@ private:
     void publish(std::shared_ptr<const ParsedScript> parsed);
     bool parseIsCurrent() const;
 
-    LineInfo describe(const ParsedScript& parsed, const QString& text, int n) const;
+    LineInfo describe(const ParsedScript& parsed, const QString& text, int n, RoutineMatcher::Scratch& scratch) const;
     CompiledLine& compiled(const LineInfo& info, int n);
 
     bool runSectionBody(const QString& name, QString& result);

@@ -258,7 +258,8 @@ int TScripert::FindRoutine(const QString& name) const
 
 bool TScripert::IsRoutineCall(const QString& w) const
 {
-    return script().routineCalls.isCall(w);
+    RoutineMatcher::Scratch scratch;
+    return script().routineCalls.isCall(w, scratch);
 }
 
 }  // namespace quillon::script

@@ -141,7 +141,8 @@ QString withoutThen(const QString& s, int prefixLength)
 
 }  // namespace
 
-TScripert::LineInfo TScripert::describe(const ParsedScript& parsed, const QString& text, int n) const
+TScripert::LineInfo TScripert::describe(const ParsedScript& parsed, const QString& text, int n,
+                                        RoutineMatcher::Scratch& scratch) const
 {
     LineInfo info;
     info.s = base::trimControl(text);
@@ -159,7 +160,7 @@ TScripert::LineInfo TScripert::describe(const ParsedScript& parsed, const QStrin
     }
     if (const std::optional<Kind> kind = kindBeforeCalls(info.keyword))
         info.kind = *kind;
-    else if (parsed.routineCalls.isCall(info.w))
+    else if (parsed.routineCalls.isCall(info.w, scratch))
         info.kind = Kind::RoutineCall;
     else if (info.keyword == Keyword::Sub || info.keyword == Keyword::Function)
         info.kind = Kind::SubOrFunction;

@@ -69,8 +69,9 @@ void TScripert::ParseScript()
     for (const TRem& routine : parsed->routineTable)
         routineNames << routine.name;
     parsed->routineCalls.build(routineNames);
+    RoutineMatcher::Scratch scratch;
     for (int j = 0; j < count; ++j)
-        parsed->lines[size_t(j)] = describe(*parsed, parsed->scriptLines[j], j);
+        parsed->lines[size_t(j)] = describe(*parsed, parsed->scriptLines[j], j, scratch);
 
     publish(std::move(parsed));
     if (OnAfterPreGetSections)
