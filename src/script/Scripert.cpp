@@ -63,10 +63,12 @@ void TScripert::setCallSys(callsys::TCallSys* callSys)
 // programs of its own each time.
 TScripert::CompiledLine& TScripert::compiled(const LineInfo& info, int n)
 {
-    if (n >= 0 && size_t(n) < m_compiled.size() && m_compiled[size_t(n)].line == &info)
-        return m_compiled[size_t(n)];
+    if (n >= 0 && size_t(n) < m_compiled.size() && m_compiled[size_t(n)] && m_compiled[size_t(n)]->line == &info)
+        return *m_compiled[size_t(n)];
     const bool parsedLine = n >= 0 && n < int(m_compiled.size()) && &info == &script().lines[size_t(n)];
-    CompiledLine& code = parsedLine ? m_compiled[size_t(n)] : *(m_scratchSlot = std::make_unique<CompiledLine>());
+    std::unique_ptr<CompiledLine>& slot = parsedLine ? m_compiled[size_t(n)] : m_scratchSlot;
+    slot = std::make_unique<CompiledLine>();
+    CompiledLine& code = *slot;
     code.line = &info;
     auto expression = [this](const QString& text) { return m_host->prepare(text, true); };
     switch (info.kind) {

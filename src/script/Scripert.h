@@ -263,8 +263,8 @@ private:
     QStringList m_sourceLines;                    // the script as loaded
     std::shared_ptr<const ParsedScript> m_script; // the last parse; shared with copies
     mutable std::mutex m_scriptMutex;             // FindSection may come from another thread
-    std::vector<CompiledLine> m_compiled;         // per line, this host's programs
-    std::unique_ptr<CompiledLine> m_scratchSlot;  // programs of a line run from another text
+    std::vector<std::unique_ptr<CompiledLine>> m_compiled;  // per line that ran, this host's programs
+    std::unique_ptr<CompiledLine> m_scratchSlot;            // programs of a line run from another text
     std::vector<TSysParam> m_macroTable;
     std::vector<TSysParam> m_sysParamTable;
     std::vector<CallFrame> m_calls;

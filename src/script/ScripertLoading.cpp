@@ -88,7 +88,8 @@ void TScripert::publish(std::shared_ptr<const ParsedScript> parsed)
         std::lock_guard lock(m_scriptMutex);
         m_script = std::move(parsed);
     }
-    m_compiled.assign(m_script->lines.size(), CompiledLine{});
+    m_compiled.clear();
+    m_compiled.resize(m_script->lines.size());
     m_macroTable = m_script->macroTable;
     m_parsed = true;
 }
