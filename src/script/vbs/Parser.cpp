@@ -156,8 +156,6 @@ struct Token {
     int32_t constant = -1;  // Literal: index into Program::constants
 };
 
-// ---- lexer ----
-
 class Lexer {
 public:
     Lexer(QStringView text, Program& program) : m_text(text), m_program(program) {}
@@ -404,8 +402,6 @@ private:
     QStringView m_text;
     Program& m_program;
 };
-
-// ---- parser ----
 
 class Parser {
 public:
@@ -872,8 +868,6 @@ private:
         n.a = slotOf(t);
         return addNode(n);
     }
-
-    // ---- statements ----
 
     Stmt& addStmt(StmtKind kind, int column)
     {

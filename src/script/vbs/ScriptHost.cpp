@@ -298,8 +298,6 @@ struct ScriptHost::Impl final : SlotResolver {
         return cache.remember(text, inserted.first);
     }
 
-    // ---- expressions ----
-
     Value eval(const Program& p, int32_t index)
     {
         const Node& n = p.nodes[static_cast<size_t>(index)];
@@ -661,8 +659,6 @@ struct ScriptHost::Impl final : SlotResolver {
         return eval(p, p.root);
     }
 
-    // ---- statements ----
-
     void run(const Program& p, const Stmt& s)
     {
         switch (s.kind) {
@@ -910,8 +906,6 @@ struct ScriptHost::Impl final : SlotResolver {
         }
     }
 
-    // ---- calls from outside ----
-
     void fail(int number, int column, const QString& description)
     {
         error.number = number;
@@ -926,6 +920,31 @@ struct ScriptHost::Impl final : SlotResolver {
             error = ScriptError();
     }
 
+
+    bool evalProgram(const Program& p, Value& result)
+    {
+        if (p.errorNumber != 0) {
+            fail(p.errorNumber, p.errorColumn, p.errorDescription);
+            return false;
+        }
+        result = eval(p, p.root);
+        succeed();
+        return true;
+    }
+
+    bool executeProgram(const Program& p)
+    {
+        if (p.errorNumber != 0) {
+            fail(p.errorNumber, p.errorColumn, p.errorDescription);
+            return false;
+        }
+        if (std::optional<VbsError> failure = runStatements(p)) {
+            fail(failure->number, failure->column, failure->description);
+            return false;
+        }
+        succeed();
+        return true;
+    }
 
     // Runs every statement of the line; under On Error Resume Next a failing
     // statement is recorded in Err and the next one runs.
@@ -975,34 +994,34 @@ bool guarded(Impl& d, Body body)
 bool ScriptHost::eval(QStringView expression, Value& result)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] {
-        const Program& p = d->program(expression, true);
-        if (p.errorNumber != 0) {
-            d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
-            return false;
-        }
-        result = d->eval(p, p.root);
-        d->succeed();
-        return true;
-    });
+    return guarded(*d, [&] { return d->evalProgram(d->program(expression, true), result); });
 }
 
 bool ScriptHost::executeStatement(QStringView statement)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] {
-        const Program& p = d->program(statement, false);
-        if (p.errorNumber != 0) {
-            d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
-            return false;
-        }
-        if (std::optional<VbsError> failure = d->runStatements(p)) {
-            d->fail(failure->number, failure->column, failure->description);
-            return false;
-        }
-        d->succeed();
-        return true;
-    });
+    return guarded(*d, [&] { return d->executeProgram(d->program(statement, false)); });
+}
+
+std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expression)
+{
+    try {
+        return std::make_shared<const Program>(parseProgram(text, expression, *d));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool ScriptHost::eval(const Program& expression, Value& result)
+{
+    Impl::ActiveCall call(*d);
+    return guarded(*d, [&] { return d->evalProgram(expression, result); });
+}
+
+bool ScriptHost::executeStatement(const Program& statement)
+{
+    Impl::ActiveCall call(*d);
+    return guarded(*d, [&] { return d->executeProgram(statement); });
 }
 
 void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> object, bool membersVisible)

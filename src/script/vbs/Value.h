@@ -211,8 +211,6 @@ QString formatCurrency(int64_t scaled);
 // Banker's rounding (half to even), as CInt, CLng and Round do it.
 double roundHalfEven(double value);
 
-// ---- inline members ----
-
 inline Value& Value::operator=(const Value& other)
 {
     if (this != &other) {
