@@ -81,6 +81,36 @@ void BM_ConcatStatement(benchmark::State& state)
 }
 BENCHMARK(BM_ConcatStatement);
 
+// An element write and an element read with a running sum, as a fill/sum
+// loop makes them.
+void BM_ArrayElementWrite(benchmark::State& state)
+{
+    ScriptHost host;
+    host.executeStatement(u"ReDim a(999) : i = 0");
+    int n = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(host.executeStatement(u"a(i)=i"));
+        if (++n == 1000) {
+            host.executeStatement(u"i = 0");
+            n = 0;
+        } else {
+            host.executeStatement(u"i = i + 1");
+        }
+    }
+    requireOk(host.executeStatement(u"a(i)=i"), state, host);
+}
+BENCHMARK(BM_ArrayElementWrite);
+
+void BM_ArrayElementSum(benchmark::State& state)
+{
+    ScriptHost host;
+    host.executeStatement(u"ReDim a(999) : s = 0 : i = 7 : a(7) = 3");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(host.executeStatement(u"s=s+a(i)"));
+    requireOk(host.executeStatement(u"s=s+a(i)"), state, host);
+}
+BENCHMARK(BM_ArrayElementSum);
+
 void BM_FirstParse(benchmark::State& state)
 {
     ScriptHost host;

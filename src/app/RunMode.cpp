@@ -98,11 +98,9 @@ int runScriptCommand(const QStringList& args)
     TScripert templateEngine;
     const ScriptHandlers handlers = commandLineHandlers(anyError);
     setUpTemplateEngine(templateEngine, desktop.bridge(), handlers);
-    // Blocks without partners are reported once, by the run's own parse.
-    templateEngine.OnError = [](int, int, int, const QString&) {};
+    // The one parse: it reports blocks without partners, and the run takes it.
     if (!loadScript(templateEngine, file))
         return 1;
-    templateEngine.OnError = handlers.onError;
 
     script::tscriptthrd run(nullptr, &templateEngine);
     run.setSectionName(section);

@@ -21,9 +21,9 @@ struct Handoff {
     bool done = false;
 };
 
-// Travels with the posted work and wakes the caller when it is destroyed:
-// after the work ran, or when the event was dropped undelivered because its
-// receiver went away. Either way the caller never waits forever.
+// Travels with the posted work and wakes the caller: when the work has run,
+// or, when the event was dropped undelivered because its receiver went
+// away, when it is destroyed. Either way the caller never waits forever.
 class FinishSignal {
 public:
     explicit FinishSignal(std::shared_ptr<Handoff> handoff) : m_handoff(std::move(handoff)) {}
@@ -41,6 +41,16 @@ public:
 
     // Orders everything the caller wrote before posting before the work.
     void enter() { std::lock_guard lock(m_handoff->mutex); }
+
+    // Orders the work's writes before the caller's reads and wakes it. The
+    // caller may return at once; nothing of its may be touched afterwards.
+    void finish()
+    {
+        std::shared_ptr<Handoff> handoff = std::move(m_handoff);
+        std::lock_guard lock(handoff->mutex);
+        handoff->done = true;
+        handoff->finished.notify_all();
+    }
 
 private:
     std::shared_ptr<Handoff> m_handoff;
@@ -69,6 +79,7 @@ bool callOnOwnerThread(QObject* owner, const std::function<void()>& work)
             signal.enter();
             ran = true;
             work();
+            signal.finish();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(handoff->mutex);

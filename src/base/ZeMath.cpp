@@ -1,5 +1,7 @@
 #include "ZeMath.h"
 
+#include "ProgramPaths.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -60,7 +62,7 @@ QString executableDirectory()
 
 QString executableRelativePath(const QString& path)
 {
-    const QString base = executableDirectory();
+    const QString base = programLayout().dataDirectory;
     if (path.isEmpty())
         return base;
     if (isAbsolute(path))
@@ -114,7 +116,7 @@ QString combinePaths(const QString& base, const QString& relative)
 
 QString executableDirectoryAsCurrent()
 {
-    const QString dir = executableDirectory();
+    const QString dir = programLayout().dataDirectory;
     QDir::setCurrent(dir);
     return dir;
 }

@@ -19,8 +19,9 @@ bool makeDirectories(const QString& path);
 // The running executable's directory, with a trailing "/".
 QString executableDirectory();
 
-// `path` resolved against the executable's directory. An empty path gives the
-// directory itself; an absolute path is returned unchanged.
+// `path` resolved against the executable's directory (the data folder of an
+// installed program, ProgramPaths.h). An empty path gives the directory
+// itself; an absolute path is returned unchanged.
 QString executableRelativePath(const QString& path);
 
 // Appends `relative` to `base`; every ".." component of `relative` drops one
@@ -28,8 +29,8 @@ QString executableRelativePath(const QString& path);
 // is an ordinary name and climbs nothing.
 QString combinePaths(const QString& base, const QString& relative);
 
-// The executable's directory (trailing "/"), which also becomes the current
-// directory of the process.
+// The executable's directory (trailing "/"; the data folder of an installed
+// program), which also becomes the current directory of the process.
 QString executableDirectoryAsCurrent();
 
 // Splits `text` at `delimiter`: a leading delimiter is dropped, inner pieces

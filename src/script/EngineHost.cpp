@@ -1,6 +1,7 @@
 #include "script/EngineHost.h"
 
 #include "script/vbs/HostObject.h"
+#include "script/vbs/Program.h"
 #include "script/vbs/Value.h"
 #include "script/vbs/VbsError.h"
 
@@ -15,37 +16,46 @@ public:
     bool evalText(QStringView expression, QString& text) override
     {
         vbs::Value value;
-        if (!m_host.eval(expression, value))
-            return fromHost();
-        try {
-            text = value.toText();
-        } catch (const vbs::VbsError& e) {
-            return fail(e);
-        }
-        clear();
-        return true;
+        return m_host.eval(expression, value) ? toText(value, text) : fromHost();
     }
 
     bool evalCondition(QStringView expression, bool& truth) override
     {
         vbs::Value value;
-        if (!m_host.eval(expression, value))
-            return fromHost();
-        try {
-            truth = value.isEmpty() ? false : value.toBool();
-        } catch (const vbs::VbsError& e) {
-            return fail(e);
-        }
-        clear();
-        return true;
+        return m_host.eval(expression, value) ? toTruth(value, truth) : fromHost();
     }
 
     bool executeStatement(QStringView statement) override
     {
-        if (!m_host.executeStatement(statement))
-            return fromHost();
-        clear();
-        return true;
+        return m_host.executeStatement(statement) ? succeeded() : fromHost();
+    }
+
+    PreparedText prepare(const QString& text, bool expression) override
+    {
+        return {text, m_host.compile(text, expression)};
+    }
+
+    bool evalText(const PreparedText& expression, QString& text) override
+    {
+        if (!expression.code)
+            return evalText(expression.text, text);
+        vbs::Value value;
+        return m_host.eval(program(expression), value) ? toText(value, text) : fromHost();
+    }
+
+    bool evalCondition(const PreparedText& expression, bool& truth) override
+    {
+        if (!expression.code)
+            return evalCondition(expression.text, truth);
+        vbs::Value value;
+        return m_host.eval(program(expression), value) ? toTruth(value, truth) : fromHost();
+    }
+
+    bool executeStatement(const PreparedText& statement) override
+    {
+        if (!statement.code)
+            return executeStatement(statement.text);
+        return m_host.executeStatement(program(statement)) ? succeeded() : fromHost();
     }
 
     void addObject(const QString& name, std::shared_ptr<vbs::HostObject> object) override
@@ -63,10 +73,36 @@ public:
     const HostError& lastError() const override { return m_error; }
 
 private:
-    void clear()
+    static const vbs::Program& program(const PreparedText& prepared)
+    {
+        return *static_cast<const vbs::Program*>(prepared.code.get());
+    }
+
+    bool succeeded()
     {
         if (m_error.number != 0)
             m_error = {};
+        return true;
+    }
+
+    bool toText(const vbs::Value& value, QString& text)
+    {
+        try {
+            text = value.toText();
+        } catch (const vbs::VbsError& e) {
+            return fail(e);
+        }
+        return succeeded();
+    }
+
+    bool toTruth(const vbs::Value& value, bool& truth)
+    {
+        try {
+            truth = value.isEmpty() ? false : value.toBool();
+        } catch (const vbs::VbsError& e) {
+            return fail(e);
+        }
+        return succeeded();
     }
 
     bool fromHost()

@@ -17,6 +17,15 @@
 
 namespace quillon::script {
 
+// A text the host has compiled once. The engine keeps it with its line and
+// runs it again and again without the host looking the text up; `code` is
+// the host's own and only valid with the host that made it (null: the text
+// is run as text).
+struct PreparedText {
+    QString text;
+    std::shared_ptr<const void> code;
+};
+
 struct HostError {
     int number = 0;
     int column = 0;
@@ -37,6 +46,21 @@ public:
 
     // Runs one statement in the global scope. False on failure.
     virtual bool executeStatement(QStringView statement) = 0;
+
+    // Compiles `text` (an expression, or a statement line) for this host.
+    // The default keeps only the text.
+    virtual PreparedText prepare(const QString& text, bool expression)
+    {
+        (void)expression;
+        return {text, nullptr};
+    }
+    // As the calls above, for a prepared text; the defaults run its text.
+    virtual bool evalText(const PreparedText& expression, QString& text) { return evalText(expression.text, text); }
+    virtual bool evalCondition(const PreparedText& expression, bool& truth)
+    {
+        return evalCondition(expression.text, truth);
+    }
+    virtual bool executeStatement(const PreparedText& statement) { return executeStatement(statement.text); }
 
     // Makes `object` reachable under `name`, its members as global names too.
     virtual void addObject(const QString& name, std::shared_ptr<vbs::HostObject> object) = 0;

@@ -1,13 +1,14 @@
+// The engine's facade and its run loop: passes over a section or the whole
+// script, one line at a time, with the block rules, routine calls and the
+// errors that end a pass.
 #include "script/Scripert.h"
 
 #include "base/Text.h"
-#include "base/ZeMath.h"
 #include "callsys/CallSys.h"
 #include "script/ScripertLines.h"
 
 namespace quillon::script {
 
-// A 32-bit integer in decimal, or hexadecimal after "$".
 bool readInt(const QString& text, int& value)
 {
     const QString t = base::trimControl(text);
@@ -35,9 +36,8 @@ bool readInt(const QString& text, int& value)
     throw ScriptFailure(13, QStringLiteral("Type mismatch: '%1' is not an integer").arg(text));
 }
 
-
 TScripert::TScripert(QObject* owner, HostFactory hostFactory)
-    : m_owner(owner), m_hostFactory(std::move(hostFactory))
+    : m_owner(owner), m_hostFactory(std::move(hostFactory)), m_script(std::make_shared<ParsedScript>())
 {
     m_host = m_hostFactory ? m_hostFactory() : createVbsHost();
     m_host->setMsgBoxHandler([this](const QString& prompt, int buttons, const QString& title) {
@@ -49,6 +49,7 @@ TScripert::TScripert(QObject* owner, HostFactory hostFactory)
 
 TScripert::~TScripert()
 {
+    m_compiled.clear();  // programs of this host go before the host
     m_host->reset();
 }
 
@@ -57,23 +58,49 @@ void TScripert::setCallSys(callsys::TCallSys* callSys)
     m_callSys = callSys ? callSys : m_ownCallSys.get();
 }
 
-EngineTemplate TScripert::templateCopy() const
+// The host's programs for line n, compiled the first time the line runs. A
+// line that is not the parsed line n (ExecuteLine of another text) gets
+// programs of its own each time.
+TScripert::CompiledLine& TScripert::compiled(const LineInfo& info, int n)
 {
-    return {OnGetSysParam, OnSetSysParam, OnError,        OnLineNumber, OnAfterPreGetSections,
-            OnMessageBox,  m_defineOrders, m_scriptLines, m_hostFactory};
-}
-
-void TScripert::applyTemplate(const EngineTemplate& copy)
-{
-    OnGetSysParam = copy.OnGetSysParam;
-    OnSetSysParam = copy.OnSetSysParam;
-    OnError = copy.OnError;
-    OnLineNumber = copy.OnLineNumber;
-    OnAfterPreGetSections = copy.OnAfterPreGetSections;
-    OnMessageBox = copy.OnMessageBox;
-    m_defineOrders = copy.defineOrders;
-    m_scriptLines = copy.scriptLines;
-    ParseScript();
+    if (n >= 0 && size_t(n) < m_compiled.size() && m_compiled[size_t(n)] && m_compiled[size_t(n)]->line == &info)
+        return *m_compiled[size_t(n)];
+    const bool parsedLine = n >= 0 && n < int(m_compiled.size()) && &info == &script().lines[size_t(n)];
+    std::unique_ptr<CompiledLine>& slot = parsedLine ? m_compiled[size_t(n)] : m_scratchSlot;
+    slot = std::make_unique<CompiledLine>();
+    CompiledLine& code = *slot;
+    code.line = &info;
+    auto expression = [this](const QString& text) { return m_host->prepare(text, true); };
+    switch (info.kind) {
+    case Kind::Statement: code.main = m_host->prepare(info.s, false); break;
+    case Kind::If:
+    case Kind::ElseIf:
+    case Kind::DoWhile:
+    case Kind::MessageBox:
+    case Kind::Delay: code.main = expression(info.expr); break;
+    case Kind::For:
+        code.init = m_host->prepare(info.init, false);
+        code.main = expression(info.expr);
+        break;
+    case Kind::Next: code.main = m_host->prepare(info.var + QLatin1String("=1+") + info.var, false); break;
+    case Kind::Getsys:
+    case Kind::Setsys:
+    case Kind::CallSys:
+        for (const QString& piece : info.parts->pieces)
+            code.pieces.push_back(piece.startsWith(QLatin1Char('"')) ? PreparedText{piece, nullptr} : expression(piece));
+        break;
+    case Kind::SubOrFunction:
+        if (!info.parts->params.isEmpty())
+            code.main = m_host->prepare(QLatin1String("dim ") + info.parts->params, false);
+        break;
+    case Kind::RoutineCall: {
+        const LineParts& parts = *info.parts;
+        code.result = m_host->prepare(parts.target + QLatin1Char('=') + parts.name, false);
+        break;
+    }
+    default: break;
+    }
+    return code;
 }
 
 bool TScripert::reportPassFailure(const ScriptFailure& failure, int line)
@@ -94,6 +121,8 @@ bool TScripert::guarded(Body body)
         return body();
     } catch (const ScriptFailure& failure) {
         return reportPassFailure(failure, m_currentLine);
+    } catch (const std::bad_alloc&) {
+        return reportPassFailure(ScriptFailure(7, QStringLiteral("Out of memory")), m_currentLine);
     } catch (const std::exception& e) {
         return reportPassFailure(ScriptFailure(507, QString::fromUtf8(e.what())), m_currentLine);
     } catch (...) {
@@ -102,13 +131,27 @@ bool TScripert::guarded(Body body)
     }
 }
 
+// A call never spans passes: a pass that ended inside a routine (by an
+// error, endscript or a stop) leaves nothing for the next one to return to.
+void TScripert::startPass()
+{
+    m_calls.clear();
+    m_callPending = false;
+    m_returning = false;
+    // The first line of a pass arrives in sequence, as if the line above it
+    // (a section's header) had just run.
+    m_inSequence = true;
+}
+
 bool TScripert::runPass(const QString& sectionName, QString& result)
 {
     if (!sectionName.isEmpty())
         return guarded([&] { return runSectionBody(sectionName, result); });
     return guarded([&] {
         m_finished = false;
-        ParseScript();
+        // The labels and sections of an unchanged text are those of its last parse.
+        if (!parseIsCurrent())
+            ParseScript();
         return runScriptBody(result);
     });
 }
@@ -145,13 +188,13 @@ bool TScripert::runSectionBody(const QString& name, QString& result)
         ParseScript();
     if (OnExecute)
         OnExecute(this);
+    startPass();
     const std::optional<TSection> section = FindSection(name);
     if (section && !section->lines.isEmpty()) {
         const int start = section->startLine;
         const int count = int(section->lines.size());
-        const int lineCount = int(m_lineInfo.size());
-        // The first body line arrives in sequence, as if the header had run.
-        m_lastLine = start - 1;
+        const auto& lines = script().lines;
+        const int lineCount = int(lines.size());
         int j = 0;
         for (;;) {
             if (j < 0) {
@@ -162,7 +205,7 @@ bool TScripert::runSectionBody(const QString& name, QString& result)
                 break;
             int n = start + j;
             m_currentLine = n;
-            executeAt(m_lineInfo[size_t(n)], n);
+            executeAt(lines[size_t(n)], n);
             m_lastLine = start + j;
             j = n - start;
             if (m_lastLine == n)
@@ -184,29 +227,32 @@ bool TScripert::runScriptBody(QString& result)
         OnExecute(this);
     m_host->executeStatement(u"result=\"\"");
     m_finished = false;
+    startPass();
     bool inside = false;
     int i = 0;
-    const int count = int(m_lineInfo.size());
-    // The first line arrives in sequence.
-    m_lastLine = -1;
+    const auto& lines = script().lines;
+    const int count = int(lines.size());
     while (i <= count - 1 && !m_stop.requested()) {
         if (i < 0) {
             m_currentLine = m_lastLine;
             jumpFailure(i);
         }
-        const LineInfo& info = m_lineInfo[size_t(i)];
+        const LineInfo& info = lines[size_t(i)];
         int n = i;
-        if (info.w.startsWith(QLatin1String("section "))) {
+        if (info.keyword == Keyword::Section) {
             inside = true;
-        } else if (info.w.startsWith(QLatin1String("end section"))) {
+        } else if (info.keyword == Keyword::EndSection) {
             inside = false;
             m_lastLine = i;
+            m_inSequence = true;
             ++i;
             continue;
         }
         if (!inside && info.kind != Kind::Empty) {
             m_currentLine = n;
             executeAt(info, n);
+        } else {
+            m_inSequence = true;  // a line passed over counts as run
         }
         m_lastLine = i;
         i = n;
@@ -226,16 +272,26 @@ void TScripert::ExecuteLine(const QString& line, int& n)
 {
     if (n < 0)
         return;
-    executeAt(describe(line, n), n);
+    // Outside a pass, a line arrives in sequence when it follows the last one.
+    m_inSequence = m_lastLine + 1 == n;
+    RoutineMatcher::Scratch scratch;
+    const LineInfo info = describe(script(), line, n, scratch);
+    executeAt(info, n);
 }
 
+// Runs line n and works out how the next line arrives: in sequence unless
+// the line jumped. A jump to the line below is still a jump; a return from
+// a routine lands on the line after the call as if the call had just run.
 void TScripert::executeAt(const LineInfo& info, int& n)
 {
     if (n < 0)
         return;
+    const int before = n;
     if (OnLineNumber)
         OnLineNumber(this, n);
+    m_returning = false;
     runLine(info, n);
+    m_inSequence = n == before || m_returning;
 }
 
 void TScripert::runLine(const LineInfo& info, int& n)
@@ -244,95 +300,79 @@ void TScripert::runLine(const LineInfo& info, int& n)
     case Kind::Empty:
     case Kind::EndIf:
         return;
-    case Kind::Getsys: return runQuery(info.s, n);
-    case Kind::Setsys: return runCommand(info.s);
-    case Kind::MessageBox: return runMessageBox(info.s);
-    case Kind::Delay: return runDelay(info.s);
-    case Kind::CallSys: return runNativeCall(info.s);
-    case Kind::CallProto: return runPrototype(info.s);
+    case Kind::Getsys: return runQuery(info, n);
+    case Kind::Setsys: return runCommand(info, n);
+    case Kind::MessageBox: return runMessageBox(info, n);
+    case Kind::Delay: return runDelay(info, n);
+    case Kind::CallSys: return runNativeCall(info, n);
+    case Kind::CallProto: return runPrototype(info);
     case Kind::Goto:
         n = info.target;
         return;
     case Kind::EndScript:
-        n = int(m_scriptLines.size());
+        n = int(script().lines.size());
         return;
     case Kind::If:
-        if (!condition(info.expr))
+        if (!condition(compiled(info, n).main))
             n = info.target;
         return;
     case Kind::ElseIf:
-        if (arrivesInSequence(n))
+        if (arrivesInSequence())
             n = info.target2;
-        else if (!condition(info.expr))
+        else if (!condition(compiled(info, n).main))
             n = info.target;
         return;
     case Kind::Else:
     case Kind::Loop:
-        if (arrivesInSequence(n))
+        if (arrivesInSequence())
             n = info.target;
         return;
     case Kind::DoWhile:
-        if (!condition(info.expr))
+        if (!condition(compiled(info, n).main))
             n = info.target;
         return;
     case Kind::ExitDo:
         n = info.target;
         return;
-    case Kind::For:
-        if (arrivesInSequence(n))
-            runStatement(info.init, n);
-        PushFrame(info.var);
-        if (condition(info.expr))
-            n = info.target;
-        return;
-    case Kind::Next: {
-        const QString v = PopFrame();
-        // Loops pop the same counter over and over: build its step once.
-        if (v != m_stepVar) {
-            m_stepVar = v;
-            m_stepStatement = v + QLatin1String("=1+") + v;
-        }
-        mustExecute(m_stepStatement);
-        if (arrivesInSequence(n))
+    case Kind::For: {
+        CompiledLine& code = compiled(info, n);
+        if (arrivesInSequence())
+            runStatement(code.init, n);
+        if (condition(code.main))
             n = info.target;
         return;
     }
-    case Kind::RoutineCall: return routineCall(info.w, n);
+    case Kind::Next: {
+        // Steps the counter of its own for line, then loops back when it
+        // was reached in sequence. The counter ends one above the first
+        // value past the limit (for i=1 to 3 leaves i at 5): scripts rely on it.
+        mustExecute(compiled(info, n).main);
+        if (arrivesInSequence())
+            n = info.target;
+        return;
+    }
+    case Kind::RoutineCall: return routineCall(info, n);
     case Kind::SubOrFunction:
         if (m_callPending)
-            bindParameters(info.s);
+            bindParameters(info, n);
         else
             n = info.target;
         return;
     case Kind::EndSub:
-        PopFrame();
-        PopFrame();
-        return jumpToFrame(n);
-    case Kind::EndFunction: {
-        const QString name = PopFrame();
-        const QString target = PopFrame();
-        mustExecute(target + QLatin1Char('=') + name);
-        return jumpToFrame(n);
-    }
+    case Kind::EndFunction:
+        return returnFromRoutine(info, n);
     case Kind::Statement:
-        return runStatement(info.s, n);
+        return runStatement(compiled(info, n).main, n);
     }
 }
 
-void TScripert::jumpToFrame(int& n)
-{
-    const QString frame = PopFrame();
-    if (!readInt(frame, n))
-        failConversion(frame);
-}
-
-void TScripert::runStatement(const QString& statement, int n)
+void TScripert::runStatement(const PreparedText& statement, int n)
 {
     if (m_host->executeStatement(statement))
         return;
-    QString s = statement;
+    QString s = statement.text;
     for (;;) {
-        const HostError e = m_host->lastError();
+        const HostError& e = m_host->lastError();
         if (e.number == 0)
             return;
         // A sub called with parentheses: run it again without them. Once the
@@ -349,13 +389,13 @@ void TScripert::runStatement(const QString& statement, int n)
     }
 }
 
-void TScripert::mustExecute(const QString& statement)
+void TScripert::mustExecute(const PreparedText& statement)
 {
     if (!m_host->executeStatement(statement))
         failWith(m_host->lastError());
 }
 
-bool TScripert::condition(const QString& expression)
+bool TScripert::condition(const PreparedText& expression)
 {
     bool truth = false;
     if (!m_host->evalCondition(expression, truth))
@@ -363,56 +403,52 @@ bool TScripert::condition(const QString& expression)
     return truth;
 }
 
-void TScripert::routineCall(const QString& w, int& n)
+void TScripert::routineCall(const LineInfo& info, int& n)
 {
-    QString x = w;
-    x.remove(QLatin1String("call "));
+    if (m_calls.size() >= size_t(kMaxCallDepth))
+        throw ScriptFailure(28, QStringLiteral("Out of stack space"));
     m_callPending = true;
-    PushFrame(QString::number(n + 1));
-    QString target = QStringLiteral("void_sys_null");
-    const qsizetype eq = x.indexOf(QLatin1Char('='));
-    if (eq >= 0) {
-        target = base::trimControl(QStringView(x).left(eq));
-        x = base::trimControl(QStringView(x).mid(eq + 1));
-    }
-    PushFrame(target);
-    qsizetype p = x.indexOf(QLatin1Char('('));
-    if (p < 0)
-        p = x.indexOf(QLatin1Char(' '));
-    QString name;
-    if (p >= 0) {
-        name = base::trimControl(QStringView(x).left(p));
-        x = x.mid(p + 1);
-    } else {
-        name = x;
-        x.clear();
-    }
-    PushFrame(name);
-    n = FindRoutine(name);
-    const qsizetype close = x.indexOf(QLatin1Char(')'));
-    if (close >= 0)
-        x.truncate(close);
-    const QStringList pieces = base::split(x, QStringLiteral(","));
-    for (qsizetype i = pieces.size() - 1; i >= 0; --i)
-        PushFrame(base::trimControl(pieces[i]));
+    m_calls.push_back({n + 1, n});
+    n = info.parts->routine;
 }
 
-void TScripert::bindParameters(const QString& s)
+// On the routine's own line, reached by a call: "dim" of the parameters,
+// then each parameter set to its argument (Empty for a missing one; extra
+// arguments are left out).
+void TScripert::bindParameters(const LineInfo& info, int n)
 {
     m_callPending = false;
-    const QString w = s.toLower();
-    const QString decl = s.mid(w.startsWith(QLatin1String("sub ")) ? 4 : 9);
-    const qsizetype open = decl.indexOf(QLatin1Char('('));
-    if (open < 0)
+    const LineParts& parts = *info.parts;
+    if (parts.params.isEmpty() || m_calls.empty())
         return;
-    const qsizetype close = decl.indexOf(QLatin1Char(')'), open + 1);
-    const QString params = close < 0 ? decl.mid(open + 1) : decl.mid(open + 1, close - open - 1);
-    // "sub name()" declares no parameters; "dim " alone would be a syntax error.
-    if (base::trimControl(params).isEmpty())
-        return;
-    mustExecute(QLatin1String("dim ") + params);
-    for (const QString& piece : base::split(params, QStringLiteral(",")))
-        mustExecute(piece + QLatin1Char('=') + PopFrame());
+    const int callLine = m_calls.back().callLine;
+    CompiledLine& call = compiled(script().lines[size_t(callLine)], callLine);
+    if (call.boundTo != n) {
+        const QStringList& args = script().lines[size_t(callLine)].parts->args;
+        call.boundTo = n;
+        call.binds.clear();
+        for (qsizetype k = 0; k < parts.paramPieces.size(); ++k) {
+            const QString value = k < args.size() ? args[k] : QStringLiteral("Empty");
+            call.binds.push_back(m_host->prepare(parts.paramPieces[k] + QLatin1Char('=') + value, false));
+        }
+    }
+    mustExecute(compiled(info, n).main);
+    for (const PreparedText& bind : call.binds)
+        mustExecute(bind);
+}
+
+// end sub / end function: back to the line after the call; a function's
+// result (the variable named after it) goes to the call's target first.
+void TScripert::returnFromRoutine(const LineInfo& info, int& n)
+{
+    if (m_calls.empty())
+        throw ScriptFailure(3, QStringLiteral("Return without GoSub"));
+    const CallFrame frame = m_calls.back();
+    if (info.kind == Kind::EndFunction)
+        mustExecute(compiled(script().lines[size_t(frame.callLine)], frame.callLine).result);
+    m_calls.pop_back();
+    n = frame.returnLine;
+    m_returning = true;
 }
 
 }  // namespace quillon::script

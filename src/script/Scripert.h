@@ -28,6 +28,7 @@
 
 #include "script/EngineHost.h"
 #include "script/LineKeywords.h"
+#include "script/RoutineMatcher.h"
 #include "script/ScriptError.h"
 #include "script/StopSignal.h"
 
@@ -35,7 +36,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -43,7 +43,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace quillon::callsys {
@@ -54,6 +53,7 @@ namespace quillon::script {
 
 class TScripert;
 class tscriptthrd;
+struct ParsedScript;
 
 struct TSysParam {
     QString name;
@@ -90,8 +90,9 @@ struct EngineTemplate {
     TNotifyEvent OnAfterPreGetSections;
     vbs::MsgBoxHandler OnMessageBox;
     QStringList defineOrders;
-    QStringList scriptLines;
+    QStringList scriptLines;  // as loaded, before pretreatment
     HostFactory hostFactory;
+    std::shared_ptr<const ParsedScript> parsed;  // the template's parse; may be null
 };
 
 // The caption of the box shown by the messagebox command.
@@ -161,20 +162,24 @@ public:
     bool Finished() const { return m_finished.load(); }
 
     // Tables and run state, for the run thread, dispatch and tests.
-    const QStringList& ScriptLines() const { return m_scriptLines; }
+    const QStringList& ScriptLines() const;
     std::vector<TSection> SectionTable() const;
     const std::vector<TSysParam>& MacroTable() const { return m_macroTable; }
-    const std::vector<TRem>& LabelTable() const { return m_labelTable; }
-    const std::vector<TRem>& RoutineTable() const { return m_routineTable; }
+    const std::vector<TRem>& LabelTable() const;
+    const std::vector<TRem>& RoutineTable() const;
     const std::vector<TSysParam>& SysParamTable() const { return m_sysParamTable; }
     int FindLabel(const QString& name) const;
     int FindRoutine(const QString& name) const;
-    int FindBlockPartner(const QString& kind, int n);
+    // The partner of the block statement of `kind` ("if", "elseif", "else",
+    // "do", "exitdo", "loop", "for", "next", "sub", "func") on line n,
+    // searched line by line; -1 when there is none. A parse finds every
+    // partner in one pass over the script instead, with the same answers.
+    int FindBlockPartner(const QString& kind, int n) const;
     int FindElseIfEnd(int n) const;
     bool IsRoutineCall(const QString& lowerLine) const;
-    void PushFrame(const QString& s);
-    QString PopFrame();
-    int FrameTop() const { return m_frameTop; }
+    // Routine calls in progress (each `call` adds one until its end sub or
+    // end function returns).
+    int CallDepth() const { return int(m_calls.size()); }
     int LastLine() const { return m_lastLine; }
     bool CallPending() const { return m_callPending; }
     // The run whose thread runs this engine; with one, a delay waits on the
@@ -187,54 +192,65 @@ public:
 
     // What a run copies from this engine (see EngineTemplate).
     EngineTemplate templateCopy() const;
-    // Takes handlers, macros and script text from `copy`, then parses. The
-    // host factory is the one this engine was made with.
+    // Takes handlers, macros and script text from `copy`. The parsed script
+    // comes with the copy when it was parsed the way this engine would parse
+    // it (same macros, pretreatment on); otherwise the text is parsed here.
+    // The host factory is the one this engine was made with.
     void applyTemplate(const EngineTemplate& copy);
 
     // One pass as the run thread makes it: an empty name runs the whole
-    // script after a fresh parse. Never throws; false after an error.
+    // script. Never throws; false after an error.
     bool runPass(const QString& sectionName, QString& result);
+
+    // Deepest routine-call nesting; a deeper call ends the pass with error 28.
+    static constexpr int kMaxCallDepth = 100000;
 
     enum class Kind : std::uint8_t;
     struct LineInfo;
+    struct CompiledLine;
 
 private:
-    void resetTables();
-    void buildLineInfo();
-    LineInfo describe(const QString& text, int n) const;
-    void BuildBlockLabels(const QString& w, int n);
-    void RegisterRoutine(const QString& w, int n);
-    void setLabel(const QString& name, int value);
-    void setRoutine(const QString& name, int line);
+    struct CallFrame {
+        int returnLine;
+        int callLine;
+    };
+
+    const ParsedScript& script() const { return *m_script; }
+    bool BuildBlockLabels(ParsedScript& parsed, int n);
+    void RegisterRoutine(ParsedScript& parsed, int n);
     void reportMissingPartner(int n);
+    void publish(std::shared_ptr<const ParsedScript> parsed);
+    bool parseIsCurrent() const;
+
+    LineInfo describe(const ParsedScript& parsed, const QString& text, int n, RoutineMatcher::Scratch& scratch) const;
+    CompiledLine& compiled(const LineInfo& info, int n);
 
     bool runSectionBody(const QString& name, QString& result);
     bool runScriptBody(QString& result);
+    void startPass();
     QString evalResult();
     bool reportPassFailure(const ScriptFailure& failure, int line);
     template <typename Body> bool guarded(Body body);
     void executeAt(const LineInfo& info, int& n);
     void runLine(const LineInfo& info, int& n);
-    void jumpToFrame(int& n);
-    void runStatement(const QString& s, int n);
-    void mustExecute(const QString& statement);
-    bool condition(const QString& expression);
-    bool arrivesInSequence(int n) const { return m_lastLine + 1 == n; }
+    void runStatement(const PreparedText& statement, int n);
+    void mustExecute(const PreparedText& statement);
+    bool condition(const PreparedText& expression);
+    bool arrivesInSequence() const { return m_inSequence; }
 
-    void runQuery(const QString& s, int n);
-    void runCommand(const QString& s);
-    void runMessageBox(const QString& s);
-    void runDelay(const QString& s);
-    void runNativeCall(const QString& s);
-    void runPrototype(const QString& s);
-    void routineCall(const QString& w, int& n);
-    void bindParameters(const QString& w);
-    QString pieceValue(const QString& piece, bool query);
-    QString joinCommandPieces(const QStringList& pieces);
+    void runQuery(const LineInfo& info, int n);
+    void runCommand(const LineInfo& info, int n);
+    void runMessageBox(const LineInfo& info, int n);
+    void runDelay(const LineInfo& info, int n);
+    void runNativeCall(const LineInfo& info, int n);
+    void runPrototype(const LineInfo& info);
+    void routineCall(const LineInfo& info, int& n);
+    void bindParameters(const LineInfo& info, int n);
+    void returnFromRoutine(const LineInfo& info, int& n);
+    QString pieceValue(const QString& piece, PreparedText* slot, bool query);
+    QString joinCommandPieces(const QStringList& pieces, std::vector<PreparedText>& programs);
     void GetSysParam(QString& word, QString& param, std::shared_ptr<vbs::HostObject>& acom);
     void SetSysParam(const QString& word, const QString& param);
-    void raiseHandler(const TIOSysEvent& handler, QString& name, QString& content,
-                      std::shared_ptr<vbs::HostObject>& acom);
 
     QObject* m_owner;
     HostFactory m_hostFactory;
@@ -244,22 +260,18 @@ private:
     QStringList m_defineOrders;
     bool m_enablePretreat = true;
 
-    QStringList m_scriptLines;
-    std::vector<LineInfo> m_lineInfo;
-    std::vector<TSection> m_sectionTable;
-    mutable std::mutex m_sectionMutex;  // FindSection may come from another thread
+    QStringList m_sourceLines;                    // the script as loaded
+    std::shared_ptr<const ParsedScript> m_script; // the last parse; shared with copies
+    mutable std::mutex m_scriptMutex;             // FindSection may come from another thread
+    std::vector<std::unique_ptr<CompiledLine>> m_compiled;  // per line that ran, this host's programs
+    std::unique_ptr<CompiledLine> m_scratchSlot;            // programs of a line run from another text
     std::vector<TSysParam> m_macroTable;
-    std::vector<TRem> m_labelTable;
-    std::unordered_map<std::u16string, int> m_labelIndex;  // name -> first entry
-    std::vector<TRem> m_routineTable;
-    std::unordered_map<std::u16string, int> m_routineIndex;
     std::vector<TSysParam> m_sysParamTable;
-    std::array<QString, 256> m_frameRing;
-    int m_frameTop = 0;
-    QString m_stepVar;        // the counter "next" stepped last
-    QString m_stepStatement;  // and its "v=1+v" statement
+    std::vector<CallFrame> m_calls;
     int m_lastLine = -1;
-    int m_currentLine = -1;  // the line a pass-ending error is reported for
+    int m_currentLine = -1;    // the line a pass-ending error is reported for
+    bool m_inSequence = true;  // the line about to run follows the one that ran
+    bool m_returning = false;  // the line that ran returned from a routine
     std::atomic<bool> m_parsed{false};  // parsed since the text was last replaced
     bool m_callPending = false;
     std::atomic<bool> m_finished{true};

@@ -1,5 +1,7 @@
 // Host calls in script lines: getsys and setsys through the engine's
-// events, messagebox, delay, and native calls through TCallSys.
+// events, messagebox, delay, and native calls through TCallSys. The parts
+// of each call were decoded when the script was parsed; the argument
+// pieces are compiled by the host the first time their line runs.
 #include "script/Scripert.h"
 
 #include "base/Text.h"
@@ -10,28 +12,6 @@
 namespace quillon::script {
 
 namespace {
-
-// The argument list of getsys( / setsys(: up to the first ")", trimmed;
-// empty when the line has no ")".
-QString argumentList(const QString& s, int prefixLength)
-{
-    const qsizetype close = s.indexOf(QLatin1Char(')'), prefixLength);
-    if (close < 0)
-        return {};
-    return base::trimControl(QStringView(s).mid(prefixLength, close - prefixLength));
-}
-
-void splitWord(const QString& inner, QString& word, QString& rest)
-{
-    const qsizetype comma = inner.indexOf(QLatin1Char(','));
-    if (comma < 0) {
-        word.clear();
-        rest = inner;
-        return;
-    }
-    word = base::trimControl(QStringView(inner).left(comma));
-    rest = base::trimControl(QStringView(inner).mid(comma + 1));
-}
 
 // Host value -> parameter text: the escaped forms become the characters.
 QString readEscapes(QString v)
@@ -65,30 +45,45 @@ QString literalPieceValue(const QString& piece, bool query)
     return t;
 }
 
-}  // namespace
-
-QString TScripert::pieceValue(const QString& piece, bool query)
+// The rest of a string literal that the split at commas cut off: it ends
+// with the literal's closing quote, so it holds an odd number of quotes
+// (that one and doubled pairs), as ` world"` of `"Hello, world"` does.
+bool isCutLiteralTail(const QString& piece)
 {
-    if (piece.startsWith(QLatin1Char('"')))
-        return literalPieceValue(piece, query);
-    QString value;
-    if (m_host->evalText(piece, value))
-        return readEscapes(value);
-    if (m_host->evalText(QLatin1Char('"') + piece + QLatin1Char('"'), value))
-        return readEscapes(value);
-    // The tail of a string literal that the argument split cut at a comma
-    // ("Hello, world" gives "Hello and  world") reads as a literal too, so the
-    // receiver sees two values instead of the pass ending on a broken string.
-    if (piece.endsWith(QLatin1Char('"')))
-        return literalPieceValue(piece, query);
-    failWith(m_host->lastError());
+    return !piece.startsWith(QLatin1Char('"')) && piece.endsWith(QLatin1Char('"'))
+        && piece.count(QLatin1Char('"')) % 2 == 1;
 }
 
-QString TScripert::joinCommandPieces(const QStringList& pieces)
+bool isLiteral(const QString& piece)
+{
+    return piece.startsWith(QLatin1Char('"'));
+}
+
+}  // namespace
+
+QString TScripert::pieceValue(const QString& piece, PreparedText* slot, bool query)
+{
+    if (isLiteral(piece))
+        return literalPieceValue(piece, query);
+    QString value;
+    if (slot ? m_host->evalText(*slot, value) : m_host->evalText(piece, value))
+        return readEscapes(value);
+    const HostError error = m_host->lastError();
+    // A piece that is no expression reads as the literal of its own text
+    // ("hello world"); the tail of a cut literal as a literal too. Anything
+    // else ends the pass with the host's error for the piece.
+    if (m_host->evalText(QLatin1Char('"') + piece + QLatin1Char('"'), value))
+        return readEscapes(value);
+    if (isCutLiteralTail(piece))
+        return literalPieceValue(piece, query);
+    failWith(error);
+}
+
+QString TScripert::joinCommandPieces(const QStringList& pieces, std::vector<PreparedText>& programs)
 {
     QString param;
-    for (const QString& piece : pieces) {
-        const QString value = pieceValue(piece, false);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const QString value = pieceValue(pieces[i], &programs[size_t(i)], false);
         if (param.isEmpty())
             param = value;
         else
@@ -97,13 +92,6 @@ QString TScripert::joinCommandPieces(const QStringList& pieces)
     if (param.isEmpty() && !pieces.isEmpty())
         param = pieces.last();
     return param;
-}
-
-void TScripert::raiseHandler(const TIOSysEvent& handler, QString& name, QString& content,
-                             std::shared_ptr<vbs::HostObject>& acom)
-{
-    if (handler)
-        handler(this, name, content, acom);
 }
 
 void TScripert::GetSysParam(QString& word, QString& param, std::shared_ptr<vbs::HostObject>& acom)
@@ -115,7 +103,8 @@ void TScripert::GetSysParam(QString& word, QString& param, std::shared_ptr<vbs::
             break;
         }
     }
-    raiseHandler(OnGetSysParam, word, param, acom);
+    if (OnGetSysParam)
+        OnGetSysParam(this, word, param, acom);
 }
 
 void TScripert::SetSysParam(const QString& word, const QString& param)
@@ -130,59 +119,52 @@ void TScripert::SetSysParam(const QString& word, const QString& param)
         it->value = param;
     }
     std::shared_ptr<vbs::HostObject> acom;
-    raiseHandler(OnSetSysParam, it->name, it->value, acom);
+    if (OnSetSysParam)
+        OnSetSysParam(this, it->name, it->value, acom);
 }
 
-void TScripert::runQuery(const QString& s, int n)
+void TScripert::runQuery(const LineInfo& info, int n)
 {
-    QString word, rest;
-    splitWord(argumentList(s, 7), word, rest);
-    const QStringList pieces = base::split(rest, QStringLiteral(","));
+    const LineParts& parts = *info.parts;
+    CompiledLine& code = compiled(info, n);
     QString param;
-    for (const QString& piece : pieces)
-        param += QLatin1Char(',') + pieceValue(piece, true);
+    for (qsizetype i = 0; i < parts.pieces.size(); ++i)
+        param += QLatin1Char(',') + pieceValue(parts.pieces[i], &code.pieces[size_t(i)], true);
+    QString word = parts.word;
     std::shared_ptr<vbs::HostObject> acom;
     GetSysParam(word, param, acom);
     // Nothing after the word: the query is made, but there is no variable
     // to receive its answer.
-    if (pieces.isEmpty())
+    if (parts.pieces.isEmpty())
         return;
-    const QString& target = pieces.last();
+    const QString& target = parts.pieces.last();
     if (acom) {
         m_host->addObject(base::trimControl(target), acom);
         return;
     }
-    runStatement(target + QLatin1String("=\"") + writeEscapes(param) + QLatin1Char('"'), n);
+    runStatement(PreparedText{target + QLatin1String("=\"") + writeEscapes(param) + QLatin1Char('"'), nullptr}, n);
 }
 
-void TScripert::runCommand(const QString& s)
+void TScripert::runCommand(const LineInfo& info, int n)
 {
-    QString word, rest;
-    splitWord(argumentList(s, 7), word, rest);
-    SetSysParam(word, joinCommandPieces(base::split(rest, QStringLiteral(","))));
+    SetSysParam(info.parts->word, joinCommandPieces(info.parts->pieces, compiled(info, n).pieces));
 }
 
-void TScripert::runMessageBox(const QString& s)
+void TScripert::runMessageBox(const LineInfo& info, int n)
 {
-    const QString expression = base::trimControl(QStringView(s).mid(11));
     QString text;
-    const bool ok = m_host->evalText(expression, text);
+    const bool ok = m_host->evalText(compiled(info, n).main, text);
     const HostError error = ok ? HostError{} : m_host->lastError();
     if (OnMessageBox)
-        OnMessageBox(ok ? text : expression, 0, QString::fromLatin1(kMessageBoxCaption));
+        OnMessageBox(ok ? text : info.expr, 0, QString::fromLatin1(kMessageBoxCaption));
     if (!ok)
         failWith(error);
 }
 
-void TScripert::runDelay(const QString& s)
+void TScripert::runDelay(const LineInfo& info, int n)
 {
-    QString e = base::trimControl(QStringView(s).mid(6));
-    if (e.endsWith(QLatin1Char(')'))) {
-        e.chop(1);
-        e = base::trimControl(e);
-    }
     QString text;
-    if (!m_host->evalText(e, text))
+    if (!m_host->evalText(compiled(info, n).main, text))
         failWith(m_host->lastError());
     int ms = 0;
     if (!readInt(text, ms))
@@ -193,35 +175,20 @@ void TScripert::runDelay(const QString& s)
         base::busyDelay(ms);
 }
 
-void TScripert::runNativeCall(const QString& s)
+void TScripert::runNativeCall(const LineInfo& info, int n)
 {
-    QString c = s.mid(8);
-    const qsizetype bracket = c.indexOf(QLatin1Char(']'));
-    if (bracket >= 0)
-        c.truncate(bracket);
-    c = base::trimControl(c);
-    QString callText = c;
-    const qsizetype open = c.indexOf(QLatin1Char('('));
-    if (open >= 0) {
-        qsizetype close = c.indexOf(QLatin1Char(')'), open + 1);
-        if (close < 0)
-            close = c.size();
-        const QString args = c.mid(open + 1, close - open - 1);
-        callText = c.left(open + 1) + joinCommandPieces(base::split(args, QStringLiteral(",")))
-            + c.mid(close);
-    }
+    const LineParts& parts = *info.parts;
+    const QString callText = parts.hasArguments
+        ? parts.head + joinCommandPieces(parts.pieces, compiled(info, n).pieces) + parts.tail
+        : parts.head;
     QString errorText;
     if (m_callSys->Call(callText, errorText) == callsys::CallOutcome::Failed)
         throw ScriptFailure(13, errorText);
 }
 
-void TScripert::runPrototype(const QString& s)
+void TScripert::runPrototype(const LineInfo& info)
 {
-    QString c = s.mid(10);
-    const qsizetype bracket = c.indexOf(QLatin1Char(']'));
-    if (bracket >= 0)
-        c.truncate(bracket);
-    m_callSys->AddProto(base::trimControl(c), nullptr);
+    m_callSys->AddProto(info.expr, nullptr);
 }
 
 }  // namespace quillon::script

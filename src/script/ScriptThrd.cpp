@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMetaObject>
+#include <QEvent>
 #include <QThread>
 #include <QTimer>
 
@@ -177,9 +177,10 @@ void tscriptthrd::Execute()
         {
             std::lock_guard lock(m_mutex);
             m_idle = true;
-            // Posted, not called: the loops belong to the waiting thread.
+            // Posted, not called: the loops belong to the waiting thread,
+            // which owns and frees the events.
             for (QEventLoop* loop : m_waiters)
-                QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+                QCoreApplication::postEvent(loop, new QEvent(QEvent::Quit));
         }
         m_idleCv.notify_all();
     }

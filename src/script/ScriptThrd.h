@@ -67,7 +67,9 @@ public:
     // flowing and handlers may be re-entered; it returns as soon as the run
     // is idle. True when the run is idle (at once for a run without a pass),
     // false when it is still busy at the limit (a handler that does not
-    // return, a line that runs long).
+    // return, a line that runs long). A run busy on the CPU stops when the
+    // system next gives its thread the CPU; to stop many such runs, ask
+    // each engine first (Engine()->requestStop()), then Stop each.
     bool Stop(int limitMs = kStopLimitMs);
     // A pass is pending or running.
     bool busy() const;

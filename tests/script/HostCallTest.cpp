@@ -124,6 +124,24 @@ TEST_F(HostCallTest, UnevaluablePieceFallsBackToItsText)
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(HostCallTest, BrokenPieceEndsThePassWithTheHostsError)
+{
+    // Neither an expression nor, in quotes, a string: the pass ends, and the
+    // handler never hears of the line.
+    EXPECT_FALSE(runLine(QStringLiteral("setsys(key,(\"x\" & )")));
+    EXPECT_TRUE(sets.empty());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_GE(errors[0].number, 1000) << "a compile error of the piece";
+    EXPECT_EQ(errors[0].line, 1);
+
+    // h = findhandle(...) with blanks is the ordinary query.
+    errors.clear();
+    answers[QStringLiteral("findhandle")] = QStringLiteral("77");
+    ASSERT_TRUE(runLine(QStringLiteral("h = findhandle(\"Notepad\")")));
+    EXPECT_EQ(gets.back(), (Call{QStringLiteral("findhandle"), QStringLiteral(",notepad,")}));
+    EXPECT_EQ(var("h"), QStringLiteral("77"));
+}
+
 TEST_F(HostCallTest, MessageBoxShowsValueOrExpressionThenFails)
 {
     ASSERT_TRUE(runLine(QStringLiteral("messagebox 1+2")));

@@ -3,6 +3,8 @@
 #include "script/ScriptText.h"
 
 #include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 namespace quillon::script::testing {
@@ -13,6 +15,25 @@ TEST(ScriptTextTest, DecodesUtf8WithBomAndFallsBackToGbk)
     EXPECT_EQ(decodeScriptBytes(QByteArray("\xEF\xBB\xBFkey \"a\"")), QStringLiteral("key \"a\""));
     EXPECT_EQ(decodeScriptBytes(QByteArray("\xE4\xBD\xA0\xE5\xA5\xBD")), QStringLiteral("你好"));
     EXPECT_EQ(decodeScriptBytes(QByteArray("\xC4\xE3\xBA\xC3")), QStringLiteral("你好"));
+}
+
+// Short texts whose bytes read validly both ways, in the line they would
+// stand in: each must come out as it was written.
+TEST(ScriptTextTest, ChoosesTheEncodingThatReadsLikeTextWhenBothAreValid)
+{
+    const char* words[] = {"停止", "谢谢", "你好", "确定", "记事本", "Привет", "окно", "дом", "café", "Größe",
+                           "crème brûlée", "naïve", "señor", "中文 and Ελληνικά"};
+    QStringDecoder gbk("GBK");
+    QStringEncoder toGbk("GBK");
+    ASSERT_TRUE(gbk.isValid());
+    for (const char* word : words) {
+        const QString text = QStringLiteral("messagebox \"%1\"").arg(QString::fromUtf8(word));
+        EXPECT_EQ(decodeScriptBytes(text.toUtf8()), text) << "UTF-8: " << word;
+        const QByteArray inGbk = toGbk(text);
+        if (!toGbk.hasError() && gbk.decode(inGbk) == text)
+            EXPECT_EQ(decodeScriptBytes(inGbk), text) << "GBK: " << word;
+    }
+    EXPECT_EQ(decodeScriptBytes(QByteArray("\xFF\xFEx\0=\0" "1\0", 8)), QStringLiteral("x=1")) << "UTF-16 with BOM";
 }
 
 TEST_F(EngineTest, UnreadableFileNamesPathAndReasonAndKeepsTables)
@@ -148,15 +169,57 @@ TEST_F(EngineTest, RoutinesAndCallsAreRecognised)
         EXPECT_EQ(engine->IsRoutineCall(QString::fromLatin1(c.w)), c.call) << c.w;
 }
 
-TEST_F(EngineTest, FrameRingWrapsAfter256Slots)
+
+TEST_F(EngineTest, ParseWithoutAnErrorHandlerFinishesAndReplacesTheTables)
 {
-    for (int i = 0; i < 257; ++i)
-        engine->PushFrame(QString::number(i));
-    EXPECT_EQ(engine->FrameTop(), 1);
-    EXPECT_EQ(engine->PopFrame(), QStringLiteral("256"));
-    EXPECT_EQ(engine->PopFrame(), QStringLiteral("255"));  // slot 0 held 255 after the wrap
-    EXPECT_EQ(engine->FrameTop(), 255);
-    EXPECT_EQ(engine->PopFrame(), QStringLiteral("254"));
+    load(lines({"section old", "x=1", "end section"}));
+    engine->OnError = nullptr;
+    try {
+        load(lines({"section new", "if 1=1 then", "n=1", "end section", "do while i<2", "i=i+1", "loop"}));
+        FAIL() << "the missing end was not reported";
+    } catch (const ScriptFailure& f) {
+        EXPECT_EQ(f.number, 811);
+        EXPECT_EQ(f.description, QStringLiteral("缺少结束标记"));
+    }
+    EXPECT_FALSE(engine->FindSection(QStringLiteral("old"))) << "the previous script's section is still there";
+    ASSERT_TRUE(engine->FindSection(QStringLiteral("new")));
+    EXPECT_EQ(engine->FindLabel(QStringLiteral("do_4")), 6) << "labels after the missing end were never built";
+    QString result;
+    EXPECT_TRUE(engine->runPass(QString(), result));
+    EXPECT_EQ(var("i"), QStringLiteral("2"));
+}
+
+TEST_F(EngineTest, BlanksAroundTheEqualsSignOfAMacroLineRewriteAsWithout)
+{
+    engine->LoadDefineOrders();
+    const QString expected = QStringLiteral("getsys(findhandle,\"x\",h)");
+    for (const char* line : {"h=findhandle(\"x\")", "h = findhandle(\"x\")", "h =findhandle(\"x\")",
+                             "h=  FindHandle(\"X\")", "h\t=\tfindhandle(\"x\")"})
+        EXPECT_EQ(engine->PretreatLine(QString::fromLatin1(line)), expected) << line;
+}
+
+TEST_F(EngineTest, UnreadableKindsOfFileAreRefusedWithoutReadingThemWhole)
+{
+    for (const char* device : {"/dev/zero", "/dev/null"}) {
+        try {
+            engine->LoadScriptFile(QString::fromLatin1(device));
+            FAIL() << device << " was read";
+        } catch (const ScriptFileError& e) {
+            EXPECT_EQ(e.number, 57);
+            EXPECT_TRUE(e.message.contains(QString::fromLatin1(device)));
+        }
+    }
+    QTemporaryDir dir;
+    QFile big(dir.filePath(QStringLiteral("big.txt")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(kMaxScriptFileBytes) + 1));
+    big.close();
+    try {
+        engine->LoadScriptFile(big.fileName());
+        FAIL() << "a file beyond the limit was read";
+    } catch (const ScriptFileError& e) {
+        EXPECT_EQ(e.number, 7);
+    }
 }
 
 }  // namespace

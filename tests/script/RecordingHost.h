@@ -19,6 +19,16 @@ public:
             return false;
         return m_host->executeStatement(s);
     }
+    PreparedText prepare(const QString& text, bool expression) override { return m_host->prepare(text, expression); }
+    bool evalText(const PreparedText& e, QString& text) override { return m_host->evalText(e, text); }
+    bool evalCondition(const PreparedText& e, bool& truth) override { return m_host->evalCondition(e, truth); }
+    bool executeStatement(const PreparedText& s) override
+    {
+        statements << s.text;
+        if (refuseEverything)
+            return false;
+        return m_host->executeStatement(s);
+    }
     void addObject(const QString& name, std::shared_ptr<vbs::HostObject> object) override
     {
         objects << name;

@@ -1,5 +1,6 @@
 // Running sections and whole scripts: block rules, jumps, routines, errors.
 #include "EngineFixture.h"
+#include "script/ScriptThrd.h"
 
 namespace quillon::script::testing {
 namespace {
@@ -157,6 +158,113 @@ TEST_F(EngineTest, HandlerFailureEndsThePassAsAnError)
     engine->OnSetSysParam = [](TScripert*, QString&, QString&, auto&) { throw std::runtime_error("boom"); };
     EXPECT_FALSE(run("down"));
     EXPECT_EQ(errors.back(), (ReportedError{1, 0, 507, QStringLiteral("boom")}));
+}
+
+
+// Runs a section of the engine's script on a run thread made from it, so a
+// script that would never end fails the test instead of hanging it.
+class BoundedRunTest : public EngineTest {
+protected:
+    bool runBounded(const char* section, int limitMs = 5000)
+    {
+        runner = std::make_unique<tscriptthrd>(nullptr, engine.get());
+        runner->setSectionName(QString::fromLatin1(section));
+        runner->resume();
+        if (runner->waitIdle(limitMs))
+            return true;
+        runner->Stop();
+        return false;
+    }
+    QString runVar(const char* name)
+    {
+        return static_cast<RecordingHost&>(runner->Engine()->ScriptHost()).var(name);
+    }
+    std::unique_ptr<tscriptthrd> runner;
+};
+
+TEST_F(BoundedRunTest, EmptyLoopBodiesEnd)
+{
+    load(lines({"section down", "x=0", "do while x<0", "loop", "for i=1 to 3", "next", "done=1", "end section"}));
+    ASSERT_TRUE(runBounded("down")) << "an empty loop body never ended";
+    EXPECT_EQ(runVar("done"), QStringLiteral("1"));
+    EXPECT_EQ(runVar("i"), QStringLiteral("5")) << "as after a loop with a body";
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(BoundedRunTest, EmptyThenBranchStillRunsTheElseAndTheElseIf)
+{
+    load(lines({"section down", "x=0", "if x=1 then", "else", "e=1", "end if", "if x=1 then", "elseif x=0 then",
+                "f=1", "end if", "if x=0 then", "else", "g=1", "end if", "end section"}));
+    ASSERT_TRUE(runBounded("down"));
+    EXPECT_EQ(runVar("e"), QStringLiteral("1"));
+    EXPECT_EQ(runVar("f"), QStringLiteral("1"));
+    EXPECT_TRUE(runVar("g").isEmpty()) << "a true branch with an empty body skips the else";
+}
+
+TEST_F(BoundedRunTest, ForLoopsNestDeeperThanTheOldRing)
+{
+    QStringList script{QStringLiteral("section down")};
+    for (int i = 0; i < 300; ++i)
+        script << QStringLiteral("for v%1=1 to 2").arg(i);
+    script << QStringLiteral("c=c+1");
+    for (int i = 0; i < 300; ++i)
+        script << QStringLiteral("next");
+    script << QStringLiteral("end section");
+    // Every loop but the innermost runs once, the innermost twice.
+    for (int i = 0; i < 299; ++i)
+        script[1 + i] = QStringLiteral("for v%1=1 to 1").arg(i);
+    engine->LoadScriptText(script.join(QLatin1Char('\n')));
+    ASSERT_TRUE(runBounded("down")) << "300 nested for loops did not end";
+    EXPECT_EQ(runVar("c"), QStringLiteral("2"));
+    EXPECT_EQ(runVar("v0"), QStringLiteral("3"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(BoundedRunTest, ACallEndingABlockReturnsAsIfItHadRunInSequence)
+{
+    load(lines({"section down", "if 1=1 then", "call bump", "else", "wrong=1", "end if", "n=0",
+                "do while n<3", "n=n+1", "call bump", "loop", "endscript", "sub bump", "calls=calls+1", "end sub",
+                "end section"}));
+    ASSERT_TRUE(runBounded("down"));
+    EXPECT_TRUE(runVar("wrong").isEmpty()) << "the else branch ran after the call";
+    EXPECT_EQ(runVar("n"), QStringLiteral("3"));
+    EXPECT_EQ(runVar("calls"), QStringLiteral("4"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(BoundedRunTest, RecursionGoesTenThousandLevelsDeepAndThenRunsOutOfStack)
+{
+    load(lines({"section down", "call down(10000)", "after=1", "endscript", "sub down(k)", "levels=levels+1",
+                "if k>0 then", "call down(k-1)", "end if", "end sub", "end section",
+                "section forever", "call again", "endscript", "sub again", "call again", "end sub", "end section"}));
+    ASSERT_TRUE(runBounded("down", 20000));
+    EXPECT_EQ(runVar("levels"), QStringLiteral("10001"));
+    EXPECT_EQ(runVar("after"), QStringLiteral("1"));
+    EXPECT_TRUE(errors.empty()) << errors.front().description.toStdString();
+
+    ASSERT_TRUE(runBounded("forever", 20000));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].number, 28);
+    EXPECT_EQ(errors[0].description, QStringLiteral("Out of stack space"));
+    EXPECT_EQ(errors[0].line, 15);
+}
+
+TEST_F(BoundedRunTest, ArgumentsNeverChangeWhereARoutineReturns)
+{
+    load(lines({"section down", "call s(1,1,-2147483648)", "after=1", "call two(7)", "endscript", "sub s",
+                "end sub", "sub two(a, b)", "got=a & \"|\" & isempty(b)", "end sub", "end section"}));
+    ASSERT_TRUE(runBounded("down"));
+    EXPECT_EQ(runVar("after"), QStringLiteral("1"));
+    EXPECT_EQ(runVar("got"), QStringLiteral("7|True")) << "a missing argument is Empty";
+    EXPECT_TRUE(errors.empty()) << errors.front().description.toStdString();
+}
+
+TEST_F(EngineTest, AChineseCharacterBeforeARoutineNameStillMakesACall)
+{
+    load(lines({"sub foo(a)", "end sub"}));
+    EXPECT_TRUE(engine->IsRoutineCall(QString::fromUtf8("\xE4\xB8\xAD" "foo(1)")));
+    EXPECT_TRUE(engine->IsRoutineCall(QString::fromUtf8("x=\xC3\xA9" "foo 1")));
+    EXPECT_FALSE(engine->IsRoutineCall(QStringLiteral("x=_foo(1)")));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <vector>
 
@@ -178,6 +179,42 @@ TEST_F(ThreadTest, DestructorStopsABusyRun)
     EXPECT_LT(timer.elapsed(), 500);
     tscriptthrd neverStarted(nullptr, &templ);
     EXPECT_TRUE(neverStarted.Stop());
+}
+
+
+TEST_F(ThreadTest, CreateEngineMakesAnEngineWithTheTemplatesHandlersMacrosAndLines)
+{
+    std::mutex mutex;
+    QStringList commands;
+    templ.OnSetSysParam = [&](TScripert*, QString& word, QString& text, auto&) {
+        std::lock_guard lock(mutex);
+        commands << word + QLatin1Char('|') + text;
+    };
+    load("section down\nkey \"a\"\nend section");
+    tscriptthrd run(nullptr, &templ);
+    load("section down\nkey \"b\"\nend section");  // later loads of the template do not reach the run
+    run.CreateEngine();
+    startSection(run, "down");
+    ASSERT_TRUE(run.waitIdle(5000));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(commands, QStringList{QStringLiteral("key|a")});
+}
+
+TEST_F(ThreadTest, ARunPretreatsTheScriptOnceSoCommandsKeepTheirText)
+{
+    std::mutex mutex;
+    QStringList commands;
+    templ.OnSetSysParam = [&](TScripert*, QString& word, QString& text, auto&) {
+        std::lock_guard lock(mutex);
+        commands << word + QLatin1Char('|') + text;
+    };
+    load("sethtxt 5,\"mouse click\"\nkey \"kup \"");
+    tscriptthrd run(nullptr, &templ);
+    run.resume();
+    ASSERT_TRUE(run.waitIdle(5000));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(commands, (QStringList{QStringLiteral("sethtxt|5,mouse click"), QStringLiteral("key|kup ")}));
+    EXPECT_EQ(errorCount.load(), 0);
 }
 
 }  // namespace

@@ -65,9 +65,7 @@ TEST_P(ScriptFileTest, ShowsAndReportsWhatItsCommentsExpect)
     app::DesktopBridge headless(nullptr);
     TScripert templ;
     app::setUpTemplateEngine(templ, headless.bridge(), handlers);
-    templ.OnError = [](int, int, int, const QString&) {};
     templ.LoadScriptFile(path);
-    templ.OnError = handlers.onError;
     tscriptthrd run(nullptr, &templ);
     run.setSectionName(expected.section);
     run.resume();

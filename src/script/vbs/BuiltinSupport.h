@@ -46,6 +46,20 @@ inline QString textArg(const Value& v)
     return v.toText();
 }
 
+// The text of an argument without copying a string: a String's own text,
+// any other value's text in `scratch`. Null gives "": test for it first.
+inline const QString& textOf(const Value& v, QString& scratch)
+{
+    if (v.isString())
+        return v.stringValue();
+    scratch = v.toText();
+    return scratch;
+}
+
+// A string result holding `text`. One-character Latin-1 results are shared
+// strings from a table, so Mid(s, i, 1) and Chr(65) allocate nothing.
+Value textValue(QStringView text);
+
 // A whole number argument (CLng rules: banker's rounding, 6 on overflow, 94 for Null).
 inline int32_t longArg(const Value& v)
 {
@@ -77,13 +91,6 @@ inline bool textCompareArg(Args args, size_t i)
     if (mode != 0 && mode != 1)
         raise(kInvalidCall);
     return mode == 1;
-}
-
-// A named constant used as a plain name (vbShortDate, vbMonday, vbRed, ...).
-template <int32_t N>
-Value longConstant(BuiltinContext&, Args)
-{
-    return Value::fromLong(N);
 }
 
 inline void checkLength(qint64 length)

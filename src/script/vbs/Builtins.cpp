@@ -42,6 +42,7 @@ const BuiltinTable& BuiltinTable::standard()
         BuiltinTable t;
         registerCoreBuiltins(t);
         registerStringBuiltins(t);
+        registerByteBuiltins(t);
         registerMathBuiltins(t);
         registerDateBuiltins(t);
         registerFormatBuiltins(t);

@@ -61,7 +61,7 @@ public:
     int indexOf(QStringView name) const;
     int size() const { return static_cast<int>(m_entries.size()); }
 
-    // The table with every built-in: the core ones and the four groups below.
+    // The table with every built-in: the core ones and the groups below.
     static const BuiltinTable& standard();
 
 private:
@@ -69,7 +69,7 @@ private:
     std::unordered_map<std::u16string, int> m_index;  // lower-case name -> entry
 };
 
-// Conversions, type tests, arrays, Eval and MsgBox.
+// Conversions, type tests, arrays, Eval, MsgBox and ScriptEngine.
 void registerCoreBuiltins(BuiltinTable& table);
 // String functions: Asc, Chr, InStr, Left, Mid, Replace, Split, Join, Filter, ...
 void registerStringBuiltins(BuiltinTable& table);
@@ -77,6 +77,8 @@ void registerStringBuiltins(BuiltinTable& table);
 void registerMathBuiltins(BuiltinTable& table);
 // Dates: CDate, IsDate, Date, Time, Now, Timer, DateAdd, DateDiff, DatePart, ...
 void registerDateBuiltins(BuiltinTable& table);
+// The byte functions: LenB, LeftB, RightB, MidB, InStrB, AscB, ChrB.
+void registerByteBuiltins(BuiltinTable& table);
 // FormatNumber, FormatCurrency, FormatPercent, FormatDateTime, Escape, Unescape, ...
 void registerFormatBuiltins(BuiltinTable& table);
 

@@ -158,10 +158,9 @@ Value fnTimeSerial(BuiltinContext&, Args a)
     return checkedDate(seconds);
 }
 
+// DateValue needs a date (Null is error 94); TimeValue passes Null through.
 Value fnDateValue(BuiltinContext&, Args a)
 {
-    if (a[0].isNull())
-        return Value::null();
     return Value::fromDate(double(dayIndex(linearSeconds(dateArg(a[0])))));
 }
 
@@ -374,18 +373,6 @@ void registerDateBuiltins(BuiltinTable& table)
         {QStringLiteral("DatePart"), 2, 4, fnDatePart},
         {QStringLiteral("MonthName"), 1, 2, fnMonthName},
         {QStringLiteral("WeekdayName"), 1, 3, fnWeekdayName},
-        {QStringLiteral("vbUseSystemDayOfWeek"), 0, 0, longConstant<0>, true},
-        {QStringLiteral("vbSunday"), 0, 0, longConstant<1>, true},
-        {QStringLiteral("vbMonday"), 0, 0, longConstant<2>, true},
-        {QStringLiteral("vbTuesday"), 0, 0, longConstant<3>, true},
-        {QStringLiteral("vbWednesday"), 0, 0, longConstant<4>, true},
-        {QStringLiteral("vbThursday"), 0, 0, longConstant<5>, true},
-        {QStringLiteral("vbFriday"), 0, 0, longConstant<6>, true},
-        {QStringLiteral("vbSaturday"), 0, 0, longConstant<7>, true},
-        {QStringLiteral("vbUseSystem"), 0, 0, longConstant<0>, true},
-        {QStringLiteral("vbFirstJan1"), 0, 0, longConstant<1>, true},
-        {QStringLiteral("vbFirstFourDays"), 0, 0, longConstant<2>, true},
-        {QStringLiteral("vbFirstFullWeek"), 0, 0, longConstant<3>, true},
     };
     for (const BuiltinEntry& e : entries)
         table.add(e);

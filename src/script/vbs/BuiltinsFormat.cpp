@@ -98,10 +98,12 @@ QString formatWithStyle(double value, const NumberStyle& style)
 
 // The shared arguments of FormatNumber, FormatCurrency and FormatPercent:
 // (expression[, digits[, leading digit[, parentheses[, grouping]]]]).
+// A Null value to format is a type mismatch (13); Null in any other argument
+// is an invalid use of Null (94).
 Value formatNumeric(Args a, double scale, NumberStyle style)
 {
     if (a[0].isNull())
-        raise(kInvalidNull);
+        raise(kTypeMismatch);
     const double value = a[0].toNumber().toDouble() * scale;
     const int32_t digits = longArg(a, 1, -1);
     if (digits < -1 || digits > 255)
@@ -141,6 +143,8 @@ Value fnFormatDateTime(BuiltinContext&, Args a)
     const int32_t format = longArg(a, 1, 0);
     if (format < 0 || format > 4)
         raise(kInvalidCall);
+    if (a[0].isNull())
+        raise(kTypeMismatch);
     const double serial = dateArg(a[0]);
     const DateParts p = dateParts(serial);
     switch (format) {
@@ -165,11 +169,10 @@ bool keptByEscape(char16_t c)
            || QStringView(u"@*_+-./").contains(QChar(c));
 }
 
+// Escape and Unescape need text: Null is error 94.
 Value fnEscape(BuiltinContext&, Args a)
 {
-    if (a[0].isNull())
-        return Value::null();
-    const QString s = a[0].toText();
+    const QString s = textArg(a[0]);
     checkLength(qint64(s.size()) * 6);
     QString out;
     out.reserve(s.size());
@@ -216,9 +219,7 @@ int hexAt(const QString& s, qsizetype at, int count)
 // such digits stays as it is.
 Value fnUnescape(BuiltinContext&, Args a)
 {
-    if (a[0].isNull())
-        return Value::null();
-    const QString s = a[0].toText();
+    const QString s = textArg(a[0]);
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -254,14 +255,6 @@ void registerFormatBuiltins(BuiltinTable& table)
         {QStringLiteral("FormatDateTime"), 1, 2, fnFormatDateTime},
         {QStringLiteral("Escape"), 1, 1, fnEscape},
         {QStringLiteral("Unescape"), 1, 1, fnUnescape},
-        {QStringLiteral("vbGeneralDate"), 0, 0, longConstant<0>, true},
-        {QStringLiteral("vbLongDate"), 0, 0, longConstant<1>, true},
-        {QStringLiteral("vbShortDate"), 0, 0, longConstant<2>, true},
-        {QStringLiteral("vbLongTime"), 0, 0, longConstant<3>, true},
-        {QStringLiteral("vbShortTime"), 0, 0, longConstant<4>, true},
-        {QStringLiteral("vbUseDefault"), 0, 0, longConstant<-2>, true},
-        {QStringLiteral("vbTrue"), 0, 0, longConstant<-1>, true},
-        {QStringLiteral("vbFalse"), 0, 0, longConstant<0>, true},
     };
     for (const BuiltinEntry& e : entries)
         table.add(e);

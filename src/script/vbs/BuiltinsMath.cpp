@@ -271,14 +271,6 @@ void registerMathBuiltins(BuiltinTable& table)
         {QStringLiteral("RGB"), 3, 3, fnRGB},
         {QStringLiteral("Rnd"), 0, 1, fnRnd, true},
         {QStringLiteral("Randomize"), 0, 1, fnRandomize},
-        {QStringLiteral("vbBlack"), 0, 0, longConstant<0x000000>, true},
-        {QStringLiteral("vbRed"), 0, 0, longConstant<0x0000FF>, true},
-        {QStringLiteral("vbGreen"), 0, 0, longConstant<0x00FF00>, true},
-        {QStringLiteral("vbYellow"), 0, 0, longConstant<0x00FFFF>, true},
-        {QStringLiteral("vbBlue"), 0, 0, longConstant<0xFF0000>, true},
-        {QStringLiteral("vbMagenta"), 0, 0, longConstant<0xFF00FF>, true},
-        {QStringLiteral("vbCyan"), 0, 0, longConstant<0xFFFF00>, true},
-        {QStringLiteral("vbWhite"), 0, 0, longConstant<0xFFFFFF>, true},
     };
     for (const BuiltinEntry& e : entries)
         table.add(e);

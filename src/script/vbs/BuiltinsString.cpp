@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace quillon::vbs {
@@ -70,7 +71,8 @@ Value fnChr(BuiltinContext&, Args a)
     const int32_t code = longArg(a[0]);
     if (code < 0 || code > 255)
         raise(kInvalidCall);
-    return Value::fromString(QString(QChar(charFromAnsi(code))));
+    const char16_t c = charFromAnsi(code);
+    return textValue(QStringView(&c, 1));
 }
 
 Value fnChrW(BuiltinContext&, Args a)
@@ -93,8 +95,9 @@ Value fnInStr(BuiltinContext&, Args a)
     const Value& s2 = a[hasStart ? 2 : 1];
     if (s1.isNull() || s2.isNull())
         return Value::null();
-    const QString text = s1.toText();
-    const QString what = s2.toText();
+    QString scratch1, scratch2;
+    const QString& text = textOf(s1, scratch1);
+    const QString& what = textOf(s2, scratch2);
     if (text.isEmpty() || start > text.size() + (what.isEmpty() ? 1 : 0))
         return Value::fromLong(0);
     if (what.isEmpty())
@@ -176,15 +179,13 @@ Value fnLTrim(BuiltinContext&, Args a) { return nullOr(a[0], ltrimOf); }
 Value fnRTrim(BuiltinContext&, Args a) { return nullOr(a[0], rtrimOf); }
 Value fnTrim(BuiltinContext&, Args a) { return nullOr(a[0], trimOf); }
 
-Value lengthOf(const Value& v, int unitSize)
+Value fnLen(BuiltinContext&, Args a)
 {
-    if (v.isNull())
+    if (a[0].isNull())
         return Value::null();
-    return Value::fromLong(int32_t(v.toText().size() * unitSize));
+    QString scratch;
+    return Value::fromLong(int32_t(textOf(a[0], scratch).size()));
 }
-
-Value fnLen(BuiltinContext&, Args a) { return lengthOf(a[0], 1); }
-Value fnLenB(BuiltinContext&, Args a) { return lengthOf(a[0], 2); }
 
 // Left and Right: the count is checked even when the text is Null.
 int32_t countArg(const Value& v)
@@ -195,12 +196,23 @@ int32_t countArg(const Value& v)
     return n;
 }
 
+// The piece of `v`'s text from `from`, `count` units long (both in range);
+// the whole text is returned shared, not copied.
+Value pieceOf(const Value& v, const QString& text, qsizetype from, qsizetype count)
+{
+    if (from == 0 && count == text.size())
+        return v.isString() ? Value::fromString(v.stringValue()) : Value::fromString(text);
+    return textValue(QStringView(text).mid(from, count));
+}
+
 Value fnLeft(BuiltinContext&, Args a)
 {
     const int32_t n = countArg(a[1]);
     if (a[0].isNull())
         return Value::null();
-    return Value::fromString(a[0].toText().left(n));
+    QString scratch;
+    const QString& s = textOf(a[0], scratch);
+    return pieceOf(a[0], s, 0, std::min<qsizetype>(n, s.size()));
 }
 
 Value fnRight(BuiltinContext&, Args a)
@@ -208,7 +220,10 @@ Value fnRight(BuiltinContext&, Args a)
     const int32_t n = countArg(a[1]);
     if (a[0].isNull())
         return Value::null();
-    return Value::fromString(a[0].toText().right(n));
+    QString scratch;
+    const QString& s = textOf(a[0], scratch);
+    const qsizetype count = std::min<qsizetype>(n, s.size());
+    return pieceOf(a[0], s, s.size() - count, count);
 }
 
 Value fnMid(BuiltinContext&, Args a)
@@ -219,10 +234,13 @@ Value fnMid(BuiltinContext&, Args a)
     const int32_t length = given(a, 2) ? countArg(a[2]) : -1;
     if (a[0].isNull())
         return Value::null();
-    const QString s = a[0].toText();
+    QString scratch;
+    const QString& s = textOf(a[0], scratch);
     if (start > s.size())
         return Value::fromString(QString());
-    return Value::fromString(s.mid(start - 1, length));
+    const qsizetype from = start - 1;
+    const qsizetype rest = s.size() - from;
+    return pieceOf(a[0], s, from, length < 0 ? rest : std::min<qsizetype>(length, rest));
 }
 
 // Replaces up to `count` matches of `find` (-1: all). Every match is found
@@ -406,6 +424,19 @@ Value fnFilter(BuiltinContext&, Args a)
 
 }  // namespace
 
+Value builtin::textValue(QStringView text)
+{
+    static const std::array<QString, 256> kSingles = [] {
+        std::array<QString, 256> t;
+        for (size_t c = 0; c < t.size(); ++c)
+            t[c] = QString(QChar(char16_t(c)));
+        return t;
+    }();
+    if (text.size() == 1 && text[0].unicode() < kSingles.size())
+        return Value::fromString(kSingles[text[0].unicode()]);
+    return Value::fromString(text.toString());
+}
+
 void registerStringBuiltins(BuiltinTable& table)
 {
     const BuiltinEntry entries[] = {
@@ -421,7 +452,6 @@ void registerStringBuiltins(BuiltinTable& table)
         {QStringLiteral("RTrim"), 1, 1, fnRTrim},
         {QStringLiteral("Trim"), 1, 1, fnTrim},
         {QStringLiteral("Len"), 1, 1, fnLen},
-        {QStringLiteral("LenB"), 1, 1, fnLenB},
         {QStringLiteral("Left"), 2, 2, fnLeft},
         {QStringLiteral("Right"), 2, 2, fnRight},
         {QStringLiteral("Mid"), 2, 3, fnMid},

@@ -1,4 +1,4 @@
-// Conversions, type tests, arrays, Eval and MsgBox.
+// Conversions, type tests, arrays, Eval, MsgBox and the engine version.
 #include "script/vbs/Builtins.h"
 #include "script/vbs/VbsError.h"
 
@@ -86,6 +86,12 @@ Value msgBox(BuiltinContext& c, Args a)
     return Value::fromInteger(static_cast<int16_t>(answer));
 }
 
+// The engine this host stands in for, and its version: 5.8, build 16384.
+Value scriptEngine(BuiltinContext&, Args) { return Value::fromString(QStringLiteral("VBScript")); }
+Value scriptEngineMajorVersion(BuiltinContext&, Args) { return Value::fromLong(5); }
+Value scriptEngineMinorVersion(BuiltinContext&, Args) { return Value::fromLong(8); }
+Value scriptEngineBuildVersion(BuiltinContext&, Args) { return Value::fromLong(16384); }
+
 }  // namespace
 
 void registerCoreBuiltins(BuiltinTable& t)
@@ -110,6 +116,10 @@ void registerCoreBuiltins(BuiltinTable& t)
     t.add({QStringLiteral("VarType"), 1, 1, varType});
     t.add({QStringLiteral("Eval"), 1, 1, evalFn});
     t.add({QStringLiteral("MsgBox"), 1, 5, msgBox});
+    t.add({QStringLiteral("ScriptEngine"), 0, 0, scriptEngine});
+    t.add({QStringLiteral("ScriptEngineMajorVersion"), 0, 0, scriptEngineMajorVersion});
+    t.add({QStringLiteral("ScriptEngineMinorVersion"), 0, 0, scriptEngineMinorVersion});
+    t.add({QStringLiteral("ScriptEngineBuildVersion"), 0, 0, scriptEngineBuildVersion});
 }
 
 }  // namespace quillon::vbs

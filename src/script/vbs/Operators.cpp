@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace quillon::vbs {
 
@@ -160,19 +161,50 @@ Value joined(const QString& a, const QString& b)
     return Value::fromString(a + b);
 }
 
+// The bytes of an operand of &: a string's own bytes (with a lone last byte),
+// any other value's text.
+QByteArray textBytes(const Value& v)
+{
+    return v.isString() ? v.bytes() : Value::fromString(v.toText()).bytes();
+}
+
+// Joins two strings; when either ends in a lone byte the bytes are joined,
+// so ChrB(65) & ChrB(0) is the character "A".
+Value joinedStrings(const Value& a, const Value& b)
+{
+    if (!a.hasLoneByte() && !b.hasLoneByte())
+        return joined(a.isString() ? a.stringValue() : a.toText(), b.isString() ? b.stringValue() : b.toText());
+    const QByteArray left = textBytes(a);
+    const QByteArray right = textBytes(b);
+    if ((left.size() + right.size()) / 2 > kMaxStringChars)
+        throw VbsError(14);
+    return Value::fromBytes(left + right);
+}
+
 Value concat(const Value& a, const Value& b)
 {
     if (a.isNull() && b.isNull())
         return Value::null();
-    return joined(a.toText(), b.toText());
+    return joinedStrings(a, b);
+}
+
+// The operand kind of a logical operator: Empty counts as a Long 0 there
+// (Empty And Empty is a Long), where arithmetic takes it as an Integer.
+Kind logicalKind(const Value& v)
+{
+    switch (v.type()) {
+    case Type::Boolean: return Kind::Integer;
+    case Type::Empty: return Kind::Long;
+    default: return kindOf(numeric(v));
+    }
 }
 
 // And, Or, Xor, Eqv, Imp on two non-Null values.
 Value logical(BinaryOp op, const Value& a, const Value& b)
 {
     bool booleans = a.type() == Type::Boolean && b.type() == Type::Boolean;
-    Kind ka = a.type() == Type::Boolean ? Kind::Integer : kindOf(numeric(a));
-    Kind kb = b.type() == Type::Boolean ? Kind::Integer : kindOf(numeric(b));
+    Kind ka = logicalKind(a);
+    Kind kb = logicalKind(b);
     int64_t x = a.toLong(), y = b.toLong();
     int64_t r = 0;
     switch (op) {
@@ -209,9 +241,12 @@ Value logicalWithNull(BinaryOp op, const Value& a, const Value& b)
             return logical(op, known, known);
         return Value::null();
     case BinaryOp::Imp:
-        // False Imp x and x Imp True are True.
+        // False Imp x and x Imp True are True; a Byte Imp Null keeps the
+        // Byte's width and gives its complement.
         if (!a.isNull() && a.toLong() == 0)
             return logical(op, a, a);
+        if (a.type() == Type::Byte)
+            return Value::fromByte(static_cast<uint8_t>(~a.integralValue()));
         if (!b.isNull() && b.toLong() == -1)
             return logical(op, b, b);
         return Value::null();
@@ -239,8 +274,10 @@ int compareStrings(const QString& a, const QString& b)
 
 int compareValues(const Value& a, const Value& b, bool leftLiteral, bool rightLiteral)
 {
-    if (a.isObject() || b.isObject() || a.isArray() || b.isArray())
-        throw VbsError(13);
+    if (a.isObject() || a.isArray())
+        throw VbsError(a.notAValueError());
+    if (b.isObject() || b.isArray())
+        throw VbsError(b.notAValueError());
     bool as = a.isString(), bs = b.isString();
     if (as && bs)
         return compareStrings(a.stringValue(), b.stringValue());
@@ -282,14 +319,16 @@ Value binaryOp(BinaryOp op, const Value& a, const Value& b, bool leftLiteral, bo
     if (a.isNull() || b.isNull()) {
         if (op >= BinaryOp::And)
             return logicalWithNull(op, a, b);
-        if ((a.isObject() || a.isArray()) || (b.isObject() || b.isArray()))
-            throw VbsError(13);
+        if (a.isObject() || a.isArray())
+            throw VbsError(a.notAValueError());
+        if (b.isObject() || b.isArray())
+            throw VbsError(b.notAValueError());
         return Value::null();
     }
     switch (op) {
     case BinaryOp::Add:
         if (a.isString() && b.isString())
-            return joined(a.stringValue(), b.stringValue());
+            return joinedStrings(a, b);
         if (a.isString() && b.isEmpty())
             return a;
         if (b.isString() && a.isEmpty())
@@ -335,7 +374,14 @@ Value logicalNot(const Value& operand)
     switch (operand.type()) {
     case Type::Null: return operand;
     case Type::Boolean: return Value::fromBool(!operand.boolValue());
-    case Type::Empty: return Value::fromInteger(-1);
+    case Type::Empty: return Value::fromLong(-1);
+    case Type::String:
+        // Text that is no number may still be a truth value: Not "#FALSE#" is True.
+        if (!parseNumericText(operand.stringValue())) {
+            if (std::optional<bool> b = parseBooleanText(operand.stringValue()))
+                return Value::fromBool(!*b);
+        }
+        return Value::fromLong(~operand.toLong());
     case Type::Byte: return Value::fromByte(static_cast<uint8_t>(~operand.integralValue()));
     case Type::Integer: return Value::fromInteger(static_cast<int16_t>(~operand.integralValue()));
     default: return Value::fromLong(~operand.toLong());

@@ -96,13 +96,14 @@ const std::unordered_map<std::u16string, const KeywordName*>& keywordTable()
     return table;
 }
 
-// The intrinsic constants: names that read as literal values.
+// The intrinsic constants: names that read as literal values. They are
+// Integers, as VBScript defines them, except the colours, vbObjectError and
+// the MsgBox flags beyond 16 bits, which are Longs.
 const std::unordered_map<std::u16string, Value>& intrinsicConstants()
 {
     static const auto table = [] {
         std::unordered_map<std::u16string, Value> t;
         auto text = [&t](const char* name, QString value) { t.emplace(lowerKey(QString::fromLatin1(name)), Value::fromString(std::move(value))); };
-        auto number = [&t](const char* name, int32_t value) { t.emplace(lowerKey(QString::fromLatin1(name)), Value::fromLong(value)); };
         text("vbCr", QStringLiteral("\r"));
         text("vbLf", QStringLiteral("\n"));
         text("vbCrLf", QStringLiteral("\r\n"));
@@ -112,13 +113,12 @@ const std::unordered_map<std::u16string, Value>& intrinsicConstants()
         text("vbVerticalTab", QStringLiteral("\v"));
         text("vbNullString", QString());
         text("vbNullChar", QString(QChar(0)));
-        const std::pair<const char*, int32_t> numbers[] = {
+        const std::pair<const char*, int16_t> integers[] = {
             {"vbOKOnly", 0}, {"vbOKCancel", 1}, {"vbAbortRetryIgnore", 2}, {"vbYesNoCancel", 3},
             {"vbYesNo", 4}, {"vbRetryCancel", 5}, {"vbCritical", 16}, {"vbQuestion", 32},
             {"vbExclamation", 48}, {"vbInformation", 64}, {"vbDefaultButton1", 0},
             {"vbDefaultButton2", 256}, {"vbDefaultButton3", 512}, {"vbDefaultButton4", 768},
-            {"vbApplicationModal", 0}, {"vbSystemModal", 4096}, {"vbMsgBoxHelpButton", 16384},
-            {"vbMsgBoxSetForeground", 65536}, {"vbMsgBoxRight", 524288}, {"vbMsgBoxRtlReading", 1048576},
+            {"vbApplicationModal", 0}, {"vbSystemModal", 4096},
             {"vbOK", 1}, {"vbCancel", 2}, {"vbAbort", 3}, {"vbRetry", 4}, {"vbIgnore", 5},
             {"vbYes", 6}, {"vbNo", 7},
             {"vbBinaryCompare", 0}, {"vbTextCompare", 1}, {"vbDatabaseCompare", 2},
@@ -131,12 +131,18 @@ const std::unordered_map<std::u16string, Value>& intrinsicConstants()
             {"vbUseSystem", 0}, {"vbFirstJan1", 1}, {"vbFirstFourDays", 2}, {"vbFirstFullWeek", 3},
             {"vbGeneralDate", 0}, {"vbLongDate", 1}, {"vbShortDate", 2}, {"vbLongTime", 3},
             {"vbShortTime", 4}, {"vbUseDefault", -2}, {"vbTrue", -1}, {"vbFalse", 0},
+        };
+        for (const auto& [name, value] : integers)
+            t.emplace(lowerKey(QString::fromLatin1(name)), Value::fromInteger(value));
+        const std::pair<const char*, int32_t> longs[] = {
+            {"vbMsgBoxHelpButton", 16384}, {"vbMsgBoxSetForeground", 65536}, {"vbMsgBoxRight", 524288},
+            {"vbMsgBoxRtlReading", 1048576},
             {"vbBlack", 0}, {"vbRed", 255}, {"vbGreen", 65280}, {"vbYellow", 65535},
             {"vbBlue", 16711680}, {"vbMagenta", 16711935}, {"vbCyan", 16776960},
             {"vbWhite", 16777215}, {"vbObjectError", -2147221504},
         };
-        for (const auto& [name, value] : numbers)
-            number(name, value);
+        for (const auto& [name, value] : longs)
+            t.emplace(lowerKey(QString::fromLatin1(name)), Value::fromLong(value));
         return t;
     }();
     return table;
@@ -149,8 +155,6 @@ struct Token {
     int32_t end = 0;
     int32_t constant = -1;  // Literal: index into Program::constants
 };
-
-// ---- lexer ----
 
 class Lexer {
 public:
@@ -285,7 +289,9 @@ private:
         return i;
     }
 
-    // &Hffff, &O777, with an optional trailing & for Long.
+    // &Hffff, &O777, with an optional trailing &. Without the & a value of
+    // four hex digits wraps to 16 bits (&HFFFF is -1); either way the literal
+    // is an Integer when its value fits one, as &h10& does, and a Long otherwise.
     qsizetype radixNumber(qsizetype i, Token& t)
     {
         const qsizetype start = i, n = m_text.size();
@@ -313,10 +319,9 @@ private:
         if (forceLong)
             ++i;
         t.kind = Tok::Literal;
-        if (!forceLong && value <= 0xFFFF)
-            t.constant = addConstant(Value::fromInteger(static_cast<int16_t>(static_cast<uint16_t>(value))));
-        else
-            t.constant = addConstant(Value::fromLong(static_cast<int32_t>(static_cast<uint32_t>(value))));
+        const int32_t literal = !forceLong && value <= 0xFFFF ? static_cast<int16_t>(static_cast<uint16_t>(value))
+                                                              : static_cast<int32_t>(static_cast<uint32_t>(value));
+        t.constant = addConstant(Value::fromWideInteger(literal));
         return i;
     }
 
@@ -373,7 +378,12 @@ private:
         case u'\\': t.kind = Tok::Backslash; break;
         case u'^': t.kind = Tok::Caret; break;
         case u'&': t.kind = Tok::Amp; break;
-        case u'=': t.kind = Tok::Eq; break;
+        // The comparisons may also be written =>, =< and ><.
+        case u'=':
+            if (next == u'>') { t.kind = Tok::Ge; return i + 2; }
+            if (next == u'<') { t.kind = Tok::Le; return i + 2; }
+            t.kind = Tok::Eq;
+            break;
         case u'<':
             if (next == u'>') { t.kind = Tok::Ne; return i + 2; }
             if (next == u'=') { t.kind = Tok::Le; return i + 2; }
@@ -381,6 +391,7 @@ private:
             break;
         case u'>':
             if (next == u'=') { t.kind = Tok::Ge; return i + 2; }
+            if (next == u'<') { t.kind = Tok::Ne; return i + 2; }
             t.kind = Tok::Gt;
             break;
         default: throw VbsError(1032, static_cast<int>(i));
@@ -391,8 +402,6 @@ private:
     QStringView m_text;
     Program& m_program;
 };
-
-// ---- parser ----
 
 class Parser {
 public:
@@ -504,6 +513,33 @@ private:
         Parser& parser;
     };
 
+    // An operator without its operand ("x = 1 +", "Not" at the end of the
+    // line) is a syntax error, 1002; an expression missing where no operator
+    // asked for one stays 1023, "Expected expression".
+    void requireOperand() const
+    {
+        if (!startsOperand(tok()))
+            throw VbsError(1002, tok().pos);
+    }
+
+    static bool startsOperand(const Token& t)
+    {
+        switch (t.kind) {
+        case Tok::Literal:
+        case Tok::LParen:
+        case Tok::Minus:
+        case Tok::Plus: return true;
+        case Tok::Ident:
+            switch (t.kw) {
+            case Kw::None: case Kw::Preserve: case Kw::Explicit: case Kw::Error:
+            case Kw::True: case Kw::False: case Kw::Empty: case Kw::Null: case Kw::Nothing: case Kw::Not:
+                return true;
+            default: return false;
+            }
+        default: return false;
+        }
+    }
+
     int32_t binary(BinaryOp op, int32_t left, int32_t right, int column)
     {
         Node n;
@@ -535,6 +571,7 @@ private:
         while (isKeyword(kw)) {
             int column = tok().pos;
             ++m_pos;
+            requireOperand();
             left = binary(op, left, (this->*next)(), column);
         }
         return left;
@@ -549,6 +586,7 @@ private:
             n.kind = NodeKind::Not;
             n.column = tok().pos;
             ++m_pos;
+            requireOperand();
             n.a = notExpr();
             return addNode(n);
         }
@@ -576,6 +614,7 @@ private:
             }
             int column = tok().pos;
             ++m_pos;
+            requireOperand();
             left = binary(op, left, concatExpr(), column);
         }
     }
@@ -594,6 +633,7 @@ private:
             BinaryOp op = tok().kind == t1 ? op1 : op2;
             int column = tok().pos;
             ++m_pos;
+            requireOperand();
             left = binary(op, left, (this->*next)(), column);
         }
         return left;
@@ -607,6 +647,7 @@ private:
             bool minus = tok().kind == Tok::Minus;
             int column = tok().pos;
             ++m_pos;
+            requireOperand();
             int32_t operand = unary();
             return minus ? negation(operand, column) : operand;
         }
@@ -639,12 +680,14 @@ private:
         while (tok().kind == Tok::Caret) {
             int column = tok().pos;
             ++m_pos;
+            requireOperand();
             int32_t right;
             if (tok().kind == Tok::Minus || tok().kind == Tok::Plus) {
                 DepthGuard guard(*this);
                 bool minus = tok().kind == Tok::Minus;
                 int c = tok().pos;
                 ++m_pos;
+                requireOperand();
                 right = power();
                 if (minus)
                     right = negation(right, c);
@@ -825,8 +868,6 @@ private:
         n.a = slotOf(t);
         return addNode(n);
     }
-
-    // ---- statements ----
 
     Stmt& addStmt(StmtKind kind, int column)
     {

@@ -13,6 +13,8 @@
 #include "script/vbs/VbsError.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <array>
 #include <deque>
 #include <limits>
@@ -56,8 +58,43 @@ struct TextHash {
 };
 
 struct ProgramCache {
-    std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>> programs;
+    using Map = std::unordered_map<std::u16string, std::unique_ptr<Program>, TextHash, std::equal_to<>>;
+    Map programs;
     size_t chars = 0;
+
+    // The programs of recent lookups by where their text lay: the engine
+    // hands the host the same line texts over and over, so a hit costs a
+    // pointer test and a short compare instead of hashing the text. The text
+    // is always compared, so a new text at an old address is no hit.
+    struct Recent {
+        const char16_t* where = nullptr;
+        Map::const_iterator entry;
+    };
+    std::array<Recent, 16> recent{};
+
+    static size_t recentIndex(QStringView text)
+    {
+        const auto address = reinterpret_cast<uintptr_t>(text.utf16());
+        return ((address >> 4) ^ static_cast<size_t>(text.size())) % std::tuple_size_v<decltype(recent)>;
+    }
+
+    const Program* findRecent(QStringView text) const
+    {
+        const Recent& r = recent[recentIndex(text)];
+        if (r.where != text.utf16() || !r.where)
+            return nullptr;
+        const std::u16string& key = r.entry->first;
+        if (key.size() != static_cast<size_t>(text.size())
+            || std::memcmp(key.data(), text.utf16(), key.size() * sizeof(char16_t)) != 0)
+            return nullptr;
+        return r.entry->second.get();
+    }
+
+    const Program& remember(QStringView text, Map::const_iterator entry)
+    {
+        recent[recentIndex(text)] = {text.utf16(), entry};
+        return *entry->second;
+    }
 
     bool full(size_t extra) const
     {
@@ -65,6 +102,7 @@ struct ProgramCache {
     }
     void clear()
     {
+        recent = {};
         programs.clear();
         chars = 0;
     }
@@ -148,6 +186,24 @@ bool isSmallInt(const Value& v)
     return v.type() == Value::Type::Integer || v.type() == Value::Type::Long;
 }
 
+bool isDoubleOrSmallInt(const Value& v)
+{
+    return isSmallInt(v) || v.type() == Value::Type::Double;
+}
+
+double asDouble(const Value& v)
+{
+    return v.type() == Value::Type::Double ? v.floatValue() : static_cast<double>(v.integralValue());
+}
+
+// Double arithmetic reports overflow instead of producing an infinity.
+Value checkedDouble(double r)
+{
+    if (!std::isfinite(r))
+        throw VbsError(6);
+    return Value::fromDouble(r);
+}
+
 // Integer/Long arithmetic, widening on overflow.
 Value widened(int64_t r, bool bothInteger)
 {
@@ -222,9 +278,11 @@ struct ScriptHost::Impl final : SlotResolver {
     const Program& program(QStringView text, bool expression)
     {
         ProgramCache& cache = expression ? expressionCache : statementCache;
+        if (const Program* recent = cache.findRecent(text))
+            return *recent;
         auto it = cache.programs.find(viewOf(text));
         if (it != cache.programs.end())
-            return *it->second;
+            return cache.remember(text, it);
         auto parsed = std::make_unique<Program>(parseProgram(text, expression, *this));
         const auto size = static_cast<size_t>(text.size());
         // Programs of a running call must stay alive: the cache is only
@@ -237,10 +295,8 @@ struct ScriptHost::Impl final : SlotResolver {
             cache.clear();
         cache.chars += size;
         auto inserted = cache.programs.emplace(std::u16string(viewOf(text)), std::move(parsed));
-        return *inserted.first->second;
+        return cache.remember(text, inserted.first);
     }
-
-    // ---- expressions ----
 
     Value eval(const Program& p, int32_t index)
     {
@@ -265,7 +321,8 @@ struct ScriptHost::Impl final : SlotResolver {
         return k == NodeKind::Constant || k == NodeKind::Variable;
     }
 
-    // The node's value without copying it when it is a constant or a variable.
+    // The node's value without copying it when it is a constant, a variable
+    // or an array element.
     const Value& ref(const Program& p, int32_t index, Value& scratch)
     {
         const Node& n = p.nodes[static_cast<size_t>(index)];
@@ -276,8 +333,23 @@ struct ScriptHost::Impl final : SlotResolver {
             if (s.state != Unset)
                 return s.value;
         }
+        if (n.kind == NodeKind::Index) {
+            if (Slot* s = arraySlot(n))
+                return annotatedElement(p, n, *s);
+        }
         scratch = eval(p, index);
         return scratch;
+    }
+
+    const Value& annotatedElement(const Program& p, const Node& n, Slot& slot)
+    {
+        try {
+            return element(p, n, slot);
+        } catch (VbsError& e) {
+            if (e.column < 0)
+                e.column = n.column;
+            throw;
+        }
     }
 
     Value binary(const Program& p, const Node& n)
@@ -304,8 +376,29 @@ struct ScriptHost::Impl final : SlotResolver {
             case BinaryOp::Gt: return Value::fromBool(x > y);
             case BinaryOp::Le: return Value::fromBool(x <= y);
             case BinaryOp::Ge: return Value::fromBool(x >= y);
+            case BinaryOp::IntDiv:
+            case BinaryOp::Mod: {
+                if (y == 0)
+                    break;  // 11, from the general path
+                const int64_t r = n.op == BinaryOp::Mod ? x % y : x / y;
+                if (bothInteger || (r >= std::numeric_limits<int32_t>::min() && r <= std::numeric_limits<int32_t>::max()))
+                    return widened(r, bothInteger);
+                break;  // overflow, from the general path
+            }
             default: break;
             }
+        } else if (left->type() == Value::Type::Boolean && right.type() == Value::Type::Boolean) {
+            const bool x = left->boolValue(), y = right.boolValue();
+            switch (n.op) {
+            case BinaryOp::And: return Value::fromBool(x && y);
+            case BinaryOp::Or: return Value::fromBool(x || y);
+            case BinaryOp::Xor: return Value::fromBool(x != y);
+            default: break;
+            }
+        } else if (isDoubleOrSmallInt(*left) && isDoubleOrSmallInt(right)) {
+            // A Double with a Double, Integer or Long: a Double result.
+            if (std::optional<Value> r = doubleBinary(n, asDouble(*left), asDouble(right)))
+                return std::move(*r);
         }
         try {
             return binaryOp(n.op, *left, right, p.nodes[static_cast<size_t>(n.a)].flags & kLiteral,
@@ -313,6 +406,31 @@ struct ScriptHost::Impl final : SlotResolver {
         } catch (VbsError& e) {
             if (e.column < 0)
                 e.column = n.column;
+            throw;
+        }
+    }
+
+    static std::optional<Value> doubleBinary(const Node& n, double x, double y)
+    {
+        try {
+            switch (n.op) {
+            case BinaryOp::Add: return checkedDouble(x + y);
+            case BinaryOp::Sub: return checkedDouble(x - y);
+            case BinaryOp::Mul: return checkedDouble(x * y);
+            case BinaryOp::Div:
+                if (y == 0.0)
+                    return std::nullopt;  // 11 or 6, as the general path decides
+                return checkedDouble(x / y);
+            case BinaryOp::Eq: return Value::fromBool(x == y);
+            case BinaryOp::Ne: return Value::fromBool(x != y);
+            case BinaryOp::Lt: return Value::fromBool(x < y);
+            case BinaryOp::Gt: return Value::fromBool(x > y);
+            case BinaryOp::Le: return Value::fromBool(x <= y);
+            case BinaryOp::Ge: return Value::fromBool(x >= y);
+            default: return std::nullopt;
+            }
+        } catch (VbsError& e) {
+            e.column = n.column;
             throw;
         }
     }
@@ -389,13 +507,57 @@ struct ScriptHost::Impl final : SlotResolver {
             target[i] = eval(p, p.args[static_cast<size_t>(n.firstArg) + i]);
     }
 
-    std::vector<int32_t> indexesOf(std::span<const Value> args)
+    // The indexes of an element access as whole numbers, in a fixed buffer:
+    // reading or writing an element allocates nothing. More indexes than an
+    // array can have dimensions are counted, so the access fails with 9.
+    struct Indexes {
+        std::array<int32_t, ArrayData::kMaxDimensions> values;
+        size_t count = 0;
+        void add(int32_t index)
+        {
+            if (count < values.size())
+                values[count] = index;
+            ++count;
+        }
+    };
+
+    void evalIndexes(const Program& p, const Node& n, Indexes& out)
     {
-        std::vector<int32_t> indexes;
-        indexes.reserve(args.size());
+        for (int32_t k = 0; k < n.argCount; ++k) {
+            Value scratch;
+            out.add(ref(p, p.args[static_cast<size_t>(n.firstArg + k)], scratch).toLong());
+        }
+    }
+
+    static Indexes indexesOf(std::span<const Value> args)
+    {
+        Indexes indexes;
         for (const Value& a : args)
-            indexes.push_back(a.toLong());
+            indexes.add(a.toLong());
         return indexes;
+    }
+
+    static Value& elementAt(ArrayData& array, const Indexes& indexes)
+    {
+        return array.at(indexes.values.data(), indexes.count);
+    }
+
+    // The slot of an element access a(i, j) whose variable holds an array.
+    Slot* arraySlot(const Node& n)
+    {
+        Slot& s = globals[static_cast<size_t>(n.a)];
+        return s.state != Unset && s.value.isArray() ? &s : nullptr;
+    }
+
+    // a(i, j) on an array, read in place; the indexes are evaluated first.
+    const Value& element(const Program& p, const Node& n, Slot& slot)
+    {
+        Indexes indexes;
+        evalIndexes(p, n, indexes);
+        // Evaluating an index may have called out and replaced the array.
+        if (!slot.value.isArray())
+            throw VbsError::withName(13, nameOf(p, n));
+        return elementAt(*slot.value.arrayValue(), indexes);
     }
 
     Value callBuiltin(const Program& p, const Node& n)
@@ -427,6 +589,8 @@ struct ScriptHost::Impl final : SlotResolver {
     // name(args): an array element, a visible member call, or an object's default member.
     Value index(const Program& p, const Node& n)
     {
+        if (Slot* s = arraySlot(n))
+            return element(p, n, *s);
         Arguments args;
         evalArguments(p, n, args);
         Slot& s = globals[static_cast<size_t>(n.a)];
@@ -438,15 +602,13 @@ struct ScriptHost::Impl final : SlotResolver {
                 throw VbsError::withName(500, name);
             throw VbsError::withName(13, name);
         }
-        if (s.value.isArray()) {
-            std::vector<int32_t> indexes = indexesOf(args.span());
-            return std::as_const(*s.value.arrayValue()).at(indexes.data(), indexes.size());
-        }
+        if (s.value.isArray())
+            return elementAt(*s.value.arrayValue(), indexesOf(args.span()));
         if (s.value.isObject() && s.value.objectValue()) {
             std::shared_ptr<HostObject> object = s.value.objectValue();
             return object->invoke(QString(), args.span());
         }
-        throw VbsError::withName(13, name);
+        throw VbsError::withName(s.value.notAValueError(), name);
     }
 
     // The object a member is read from: Nothing gives 91, a non-object 424.
@@ -479,13 +641,11 @@ struct ScriptHost::Impl final : SlotResolver {
         Value target = eval(p, n.a);
         Arguments args;
         evalArguments(p, n, args);
-        if (target.isArray()) {
-            std::vector<int32_t> indexes = indexesOf(args.span());
-            return std::as_const(*target.arrayValue()).at(indexes.data(), indexes.size());
-        }
+        if (target.isArray())
+            return elementAt(*target.arrayValue(), indexesOf(args.span()));
         if (target.isObject() && target.objectValue())
             return target.objectValue()->invoke(QString(), args.span());
-        throw VbsError(13);
+        throw VbsError(target.notAValueError());
     }
 
     Value nestedEval(QStringView text)
@@ -498,8 +658,6 @@ struct ScriptHost::Impl final : SlotResolver {
             throw VbsError(p.errorNumber, p.errorDescription);
         return eval(p, p.root);
     }
-
-    // ---- statements ----
 
     void run(const Program& p, const Stmt& s)
     {
@@ -538,7 +696,7 @@ struct ScriptHost::Impl final : SlotResolver {
                 throw value.objectValue() ? VbsError::withName(450, nameOf(p, t)) : VbsError(91);
             switch (t.kind) {
             case NodeKind::Variable: assignVariable(p, t, std::move(value)); return;
-            case NodeKind::Index: assignElement(p, t, value); return;
+            case NodeKind::Index: assignElement(p, t, std::move(value)); return;
             case NodeKind::Member: {
                 std::shared_ptr<HostObject> object = objectOf(p, t.a);
                 Arguments args;
@@ -575,8 +733,20 @@ struct ScriptHost::Impl final : SlotResolver {
         s.value = std::move(value);
     }
 
-    void assignElement(const Program& p, const Node& t, const Value& value)
+    void assignElement(const Program& p, const Node& t, Value value)
     {
+        if (Slot* s = arraySlot(t)) {
+            Indexes indexes;
+            evalIndexes(p, t, indexes);
+            if (s->value.isArray()) {
+                ArrayData& array = s->value.mutableArray();
+                Value& element = elementAt(array, indexes);
+                array.admit(value);
+                element = std::move(value);
+                return;
+            }
+            throw VbsError::withName(13, nameOf(p, t));
+        }
         Arguments args;
         evalArguments(p, t, args);
         Slot& s = globals[static_cast<size_t>(t.a)];
@@ -589,11 +759,10 @@ struct ScriptHost::Impl final : SlotResolver {
             throw VbsError::withName(optionExplicit ? 500 : 13, name);
         }
         if (s.value.isArray()) {
-            std::vector<int32_t> indexes = indexesOf(args.span());
             ArrayData& array = s.value.mutableArray();
-            Value& element = array.at(indexes.data(), indexes.size());
+            Value& element = elementAt(array, indexesOf(args.span()));
             array.admit(value);
-            element = value;
+            element = std::move(value);
             return;
         }
         if (s.value.isObject() && s.value.objectValue()) {
@@ -610,7 +779,9 @@ struct ScriptHost::Impl final : SlotResolver {
         const Node& concat = p.nodes[static_cast<size_t>(s.value)];
         const Node& t = p.nodes[static_cast<size_t>(s.target)];
         Slot& slot = globals[static_cast<size_t>(t.a)];
-        auto appendable = [&slot] { return (slot.state == Implicit || slot.state == Declared) && slot.value.isString(); };
+        auto appendable = [&slot] {
+            return (slot.state == Implicit || slot.state == Declared) && slot.value.isString() && !slot.value.hasLoneByte();
+        };
         if (!appendable()) {
             assign(p, s.target, eval(p, s.value), false);
             return;
@@ -621,11 +792,11 @@ struct ScriptHost::Impl final : SlotResolver {
             && slot.value.stringValue().size() + right.stringValue().size() > kMaxStringChars)
             throw VbsError(14, concat.column);
         // Evaluating the right side may have called out and changed x.
-        if (appendable() && right.isString()) {
+        if (appendable() && right.isString() && !right.hasLoneByte()) {
             slot.value.mutableString().append(right.stringValue());
             return;
         }
-        if (appendable() && !right.isObject() && !right.isArray()) {
+        if (appendable() && !right.isObject() && !right.isArray() && !right.hasLoneByte()) {
             slot.value.mutableString().append(right.toText());
             return;
         }
@@ -697,16 +868,11 @@ struct ScriptHost::Impl final : SlotResolver {
             Slot& slot = declaredSlot(d);
             if (slot.value.isArray() && slot.value.arrayValue()->fixedSize)
                 throw VbsError(10);
-            auto array = ArrayData::create(upper);
             if (s.preserve && slot.value.isArray() && !slot.value.arrayValue()->upper.empty()) {
-                const ArrayData& old = *slot.value.arrayValue();
-                if (old.upper.size() != upper.size()
-                    || !std::equal(upper.begin(), upper.end() - 1, old.upper.begin()))
-                    throw VbsError(9);
-                size_t keep = std::min(old.items.size(), array->items.size());
-                std::copy(old.items.begin(), old.items.begin() + static_cast<std::ptrdiff_t>(keep), array->items.begin());
+                slot.value.mutableArray().resizeLastDimension(upper);
+                continue;
             }
-            slot.value = Value::fromArray(std::move(array));
+            slot.value = Value::fromArray(ArrayData::create(upper));
         }
     }
 
@@ -740,8 +906,6 @@ struct ScriptHost::Impl final : SlotResolver {
         }
     }
 
-    // ---- calls from outside ----
-
     void fail(int number, int column, const QString& description)
     {
         error.number = number;
@@ -756,6 +920,31 @@ struct ScriptHost::Impl final : SlotResolver {
             error = ScriptError();
     }
 
+
+    bool evalProgram(const Program& p, Value& result)
+    {
+        if (p.errorNumber != 0) {
+            fail(p.errorNumber, p.errorColumn, p.errorDescription);
+            return false;
+        }
+        result = eval(p, p.root);
+        succeed();
+        return true;
+    }
+
+    bool executeProgram(const Program& p)
+    {
+        if (p.errorNumber != 0) {
+            fail(p.errorNumber, p.errorColumn, p.errorDescription);
+            return false;
+        }
+        if (std::optional<VbsError> failure = runStatements(p)) {
+            fail(failure->number, failure->column, failure->description);
+            return false;
+        }
+        succeed();
+        return true;
+    }
 
     // Runs every statement of the line; under On Error Resume Next a failing
     // statement is recorded in Err and the next one runs.
@@ -805,34 +994,34 @@ bool guarded(Impl& d, Body body)
 bool ScriptHost::eval(QStringView expression, Value& result)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] {
-        const Program& p = d->program(expression, true);
-        if (p.errorNumber != 0) {
-            d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
-            return false;
-        }
-        result = d->eval(p, p.root);
-        d->succeed();
-        return true;
-    });
+    return guarded(*d, [&] { return d->evalProgram(d->program(expression, true), result); });
 }
 
 bool ScriptHost::executeStatement(QStringView statement)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] {
-        const Program& p = d->program(statement, false);
-        if (p.errorNumber != 0) {
-            d->fail(p.errorNumber, p.errorColumn, p.errorDescription);
-            return false;
-        }
-        if (std::optional<VbsError> failure = d->runStatements(p)) {
-            d->fail(failure->number, failure->column, failure->description);
-            return false;
-        }
-        d->succeed();
-        return true;
-    });
+    return guarded(*d, [&] { return d->executeProgram(d->program(statement, false)); });
+}
+
+std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expression)
+{
+    try {
+        return std::make_shared<const Program>(parseProgram(text, expression, *d));
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+bool ScriptHost::eval(const Program& expression, Value& result)
+{
+    Impl::ActiveCall call(*d);
+    return guarded(*d, [&] { return d->evalProgram(expression, result); });
+}
+
+bool ScriptHost::executeStatement(const Program& statement)
+{
+    Impl::ActiveCall call(*d);
+    return guarded(*d, [&] { return d->executeProgram(statement); });
 }
 
 void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> object, bool membersVisible)

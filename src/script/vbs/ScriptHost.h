@@ -18,6 +18,7 @@ namespace quillon::vbs {
 
 class Value;
 class HostObject;
+struct Program;
 
 struct ScriptError {
     int number = 0;        // 0 after success
@@ -42,6 +43,16 @@ public:
     // Runs one statement line ("a = b" assigns; several joined by ":").
     // False on failure; error() says why; error().number is 0 after success.
     bool executeStatement(QStringView statement);
+
+    // Parses `text` once, as an expression or as a statement line, for this
+    // host; the caller keeps the program and runs it again and again without
+    // the parse cache. Null when it cannot be parsed at all (out of memory);
+    // a syntax error is kept in the program and reported when it runs.
+    std::shared_ptr<const Program> compile(QStringView text, bool expression);
+    // Runs a program compiled by this host, as eval() and executeStatement()
+    // run a text.
+    bool eval(const Program& expression, Value& result);
+    bool executeStatement(const Program& statement);
 
     // Makes `object` reachable under `name`; with `membersVisible` its members
     // are also reachable without the name, as global names.

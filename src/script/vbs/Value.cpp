@@ -44,6 +44,32 @@ Value Value::fromString(QString s)
     return v;
 }
 
+Value Value::fromBytes(const QByteArray& bytes)
+{
+    const qsizetype units = bytes.size() / 2;
+    QString s(units, Qt::Uninitialized);
+    for (qsizetype i = 0; i < units; ++i)
+        s[i] = QChar(char16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8)));
+    Value v = fromString(std::move(s));
+    if (bytes.size() % 2)
+        v.m_loneByte = uint16_t(0x100 | uint8_t(bytes.back()));
+    return v;
+}
+
+QByteArray Value::bytes() const
+{
+    const QString& s = m_u.s;
+    QByteArray out;
+    out.reserve(s.size() * 2 + 1);
+    for (QChar c : s) {
+        out.append(char(c.unicode() & 0xFF));
+        out.append(char(c.unicode() >> 8));
+    }
+    if (m_loneByte)
+        out.append(char(m_loneByte & 0xFF));
+    return out;
+}
+
 Value Value::fromObject(std::shared_ptr<HostObject> object)
 {
     Value v;
@@ -79,6 +105,7 @@ void Value::destroy() noexcept
     }
     m_type = Type::Empty;
     m_u.i = 0;
+    m_loneByte = 0;
 }
 
 void Value::copyFrom(const Value& other)
@@ -90,6 +117,7 @@ void Value::copyFrom(const Value& other)
     default: m_u.i = other.m_u.i; break;
     }
     m_type = other.m_type;
+    m_loneByte = other.m_loneByte;
 }
 
 ArrayData& Value::mutableArray()
@@ -163,7 +191,7 @@ double Value::toDouble() const
     case Type::Object:
     case Type::Array: break;
     }
-    throw VbsError(13);
+    throw VbsError(notAValueError());
 }
 
 int32_t Value::toLong() const
@@ -182,6 +210,9 @@ int16_t Value::toInteger() const
 
 uint8_t Value::toByte() const
 {
+    // True is all bits set: CByte(True) is 255.
+    if (m_type == Type::Boolean)
+        return static_cast<uint8_t>(m_u.i & 0xFF);
     return static_cast<uint8_t>(checkedRound(toDouble(), 0.0, 255.0));
 }
 
@@ -225,12 +256,9 @@ bool Value::toBool() const
     case Type::Double:
     case Type::Date: return m_u.d != 0.0;
     case Type::String: {
-        QStringView t = QStringView(m_u.s).trimmed();
-        if (equalsNoCase(t, "true"))
-            return true;
-        if (equalsNoCase(t, "false"))
-            return false;
-        auto d = parseNumericText(t);
+        if (auto b = parseBooleanText(m_u.s))
+            return *b;
+        auto d = parseNumericText(m_u.s);
         if (!d)
             throw VbsError(13);
         return *d != 0.0;
@@ -238,7 +266,7 @@ bool Value::toBool() const
     case Type::Object:
     case Type::Array: break;
     }
-    throw VbsError(13);
+    throw VbsError(notAValueError());
 }
 
 QString Value::toString() const
@@ -258,7 +286,7 @@ QString Value::toString() const
     case Type::Object:
     case Type::Array: break;
     }
-    throw VbsError(13);
+    throw VbsError(notAValueError());
 }
 
 QString Value::toText() const
@@ -298,7 +326,7 @@ Value Value::toNumber() const
     case Type::String: return fromDouble(toDouble());
     case Type::Null: return *this;
     case Type::Object:
-    case Type::Array: throw VbsError(13);
+    case Type::Array: throw VbsError(notAValueError());
     default: return *this;
     }
 }
@@ -329,9 +357,9 @@ void ArrayData::admit(const Value& item)
     depth = std::max(depth, itemDepth + 1);
 }
 
-std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)
+size_t ArrayData::itemCount(const std::vector<int32_t>& upper)
 {
-    if (upper.empty() || upper.size() > 60)
+    if (upper.empty() || upper.size() > kMaxDimensions)
         throw VbsError(9);
     int64_t total = 1;
     for (int32_t u : upper) {
@@ -341,10 +369,35 @@ std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)
         if (total > kMaxArrayItems)
             throw VbsError(7);
     }
+    return static_cast<size_t>(total);
+}
+
+std::shared_ptr<ArrayData> ArrayData::create(const std::vector<int32_t>& upper)
+{
+    const size_t total = itemCount(upper);
     auto array = std::make_shared<ArrayData>();
     array->upper = upper;
-    array->items.resize(static_cast<size_t>(total));
+    array->items.resize(total);
     return array;
+}
+
+void ArrayData::resizeLastDimension(const std::vector<int32_t>& newUpper)
+{
+    const size_t total = itemCount(newUpper);
+    if (newUpper.size() != upper.size() || !std::equal(newUpper.begin(), newUpper.end() - 1, upper.begin()))
+        throw VbsError(9);
+    items.resize(total);
+    upper.back() = newUpper.back();
+}
+
+std::optional<bool> parseBooleanText(QStringView text)
+{
+    text = text.trimmed();
+    if (equalsNoCase(text, "true") || equalsNoCase(text, "#true#"))
+        return true;
+    if (equalsNoCase(text, "false") || equalsNoCase(text, "#false#"))
+        return false;
+    return std::nullopt;
 }
 
 std::optional<double> parseNumericText(QStringView text)

@@ -7,6 +7,9 @@
 // Null), so built-ins can call them directly.
 #pragma once
 
+#include "script/vbs/ElementStorage.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -72,6 +75,10 @@ public:
     // `serial` is an OLE date: days since 12/30/1899, the fraction is the time.
     static Value fromDate(double serial) { Value v; v.m_type = Type::Date; v.m_u.d = serial; return v; }
     static Value fromString(QString s);
+    // A string of raw bytes, two to a character (the low byte first), as the
+    // byte functions (LeftB, ChrB, ...) make them: an odd count leaves a lone
+    // last byte that character functions do not see.
+    static Value fromBytes(const QByteArray& bytes);
     // A null pointer is Nothing.
     static Value fromObject(std::shared_ptr<HostObject> object);
     static Value nothing() { return fromObject(nullptr); }
@@ -99,8 +106,14 @@ public:
     int64_t integralValue() const { return m_u.i; }     // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
     double floatValue() const { return m_u.d; }         // Single, Double, Date
     const QString& stringValue() const { return m_u.s; }
-    // The string for appending in place; only valid for a String.
+    // The string for appending in place; only valid for a String without a
+    // lone last byte.
     QString& mutableString() { return m_u.s; }
+    // True for a String of an odd number of bytes (see fromBytes).
+    bool hasLoneByte() const { return m_loneByte != 0; }
+    // The bytes of a String: two per character, the low byte first, and the
+    // lone last byte if there is one.
+    QByteArray bytes() const;
     const std::shared_ptr<HostObject>& objectValue() const { return m_u.o; }
     const std::shared_ptr<ArrayData>& arrayValue() const { return m_u.a; }
     // The array for writing: detaches it first when its storage is shared.
@@ -124,6 +137,10 @@ public:
     // numeric text -> Double; 13 for other text, objects and arrays.
     Value toNumber() const;
 
+    // The error for an object or array used where a value is needed:
+    // 91 (object variable not set) for Nothing, 13 for anything else.
+    int notAValueError() const { return isNothing() ? 91 : 13; }
+
 private:
     static Value scalar(Type t, int64_t n) { Value v; v.m_type = t; v.m_u.i = n; return v; }
     void destroy() noexcept;
@@ -140,12 +157,13 @@ private:
         std::shared_ptr<ArrayData> a;
     } m_u;
     Type m_type;
+    uint16_t m_loneByte = 0;  // Strings only: 0, or 0x100 | the lone last byte
 };
 
 // One dimension of an array: indexes 0..upper (VBScript arrays start at 0).
 struct ArrayData {
     std::vector<int32_t> upper;   // one upper bound per dimension
-    std::vector<Value> items;     // the first index varies fastest
+    std::vector<Value, ElementAllocator<Value>> items;  // the first index varies fastest
     bool fixedSize = false;       // declared with Dim a(n): ReDim and Erase cannot resize it
     int depth = 1;                // arrays nested in it, plus one (an upper bound)
 
@@ -153,6 +171,8 @@ struct ArrayData {
     // kMaxArrayDepth are refused with 28, so freeing them cannot exhaust the stack.
     void admit(const Value& item);
     static constexpr int kMaxArrayDepth = 1000;
+    // The most dimensions an array may have.
+    static constexpr size_t kMaxDimensions = 60;
 
     // Element for the given indexes; 9 when out of range or the count differs.
     Value& at(const int32_t* indexes, size_t count);
@@ -163,7 +183,19 @@ struct ArrayData {
     // An array of the given upper bounds, every item Empty; 9 for a negative size
     // below -1 (upper -1 is an empty dimension), 7 when it would be too large.
     static std::shared_ptr<ArrayData> create(const std::vector<int32_t>& upper);
+    // The number of items of an array of these bounds, checked as create does.
+    static size_t itemCount(const std::vector<int32_t>& upper);
+    // ReDim Preserve: takes the bounds `upper`, which differ from the current
+    // ones in the last dimension only (9 otherwise). The last index varies
+    // slowest, so the kept items stay where they are and new ones are Empty;
+    // the storage grows in amortised steps, so growing by one each time costs
+    // constant time per step, not a copy of the whole array.
+    void resizeLastDimension(const std::vector<int32_t>& upper);
 };
+
+// Reads "True"/"False" and "#TRUE#"/"#FALSE#" (any case, blanks around) as
+// VBScript reads a Boolean from a string; nullopt for other text.
+std::optional<bool> parseBooleanText(QStringView text);
 
 // Parses text as VBScript reads a number from a string: spaces around it,
 // sign, digits with "," grouping, ".", an E/D exponent, &H and &O forms.
@@ -178,8 +210,6 @@ QString formatCurrency(int64_t scaled);
 
 // Banker's rounding (half to even), as CInt, CLng and Round do it.
 double roundHalfEven(double value);
-
-// ---- inline members ----
 
 inline Value& Value::operator=(const Value& other)
 {
@@ -209,6 +239,8 @@ inline Value& Value::operator=(Value&& other) noexcept
 inline void Value::moveFrom(Value&& other) noexcept
 {
     m_type = other.m_type;
+    m_loneByte = other.m_loneByte;
+    other.m_loneByte = 0;
     switch (m_type) {
     case Type::String: new (&m_u.s) QString(std::move(other.m_u.s)); other.m_u.s.~QString(); break;
     case Type::Object:

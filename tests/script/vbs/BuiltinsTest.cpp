@@ -161,7 +161,7 @@ TEST(Builtins, EscapeAndUnescapeRoundTrip)
     runCases({
         {"Escape(\"a b&中\")", "a%20b%26%u4E2D"}, {"Escape(\"@*_+-./09Az\")", "@*_+-./09Az"}, {"Escape(Chr(233))", "%E9"},
         {"Unescape(\"a%20b%26%u4E2D\")", "a b&中"}, {"Unescape(\"%zz%4%\")", "%zz%4%"}, {"Unescape(\"%u4e2d%41\")", "中A"},
-        {"Unescape(Escape(\"x=1&y=中 文\"))", "x=1&y=中 文"}, {"Escape(Null)", "<Null>"},
+        {"Unescape(Escape(\"x=1&y=中 文\"))", "x=1&y=中 文"}, {"Escape(Null)", "error 94"}, {"Unescape(Null)", "error 94"},
     });
 }
 
@@ -226,7 +226,7 @@ TEST(Builtins, DatesReadEnglishTextAndReject)
         {"IsDate(\"25:00\")", "False"}, {"IsDate(\"\")", "False"}, {"IsDate(45000)", "False"}, {"IsDate(Now)", "True"},
         {"IsDate(Null)", "False"}, {"IsDate(\"1/2/3/4\")", "False"}, {"IsDate(\"13/13/2026\")", "False"},
         {"DateValue(\"12/8/2026 15:04:05\")", "12/8/2026"}, {"TimeValue(\"12/8/2026 15:04:05\")", "3:04:05 PM"},
-        {"DateValue(Null)", "<Null>"}, {"DateValue(\"x\")", "error 13"}, {"TimeValue(\"7:30 pm\")", "7:30:00 PM"},
+        {"DateValue(Null)", "error 94"}, {"DateValue(\"x\")", "error 13"}, {"TimeValue(\"7:30 pm\")", "7:30:00 PM"},
     });
 }
 
@@ -289,10 +289,10 @@ TEST(Builtins, NumbersFormatWithUnitedStatesConventions)
         {"FormatNumber(1234567.891, 0, -1, 0, 0)", "1234568"}, {"FormatNumber(1.005, 2)", "1.01"}, {"FormatNumber(0.125, 2)", "0.13"},
         {"FormatNumber(-0.001, 2)", "0.00"}, {"FormatNumber(0.05, 2)", "0.05"}, {"FormatNumber(999.995, 2)", "1,000.00"}, {"FormatNumber(-2.5, 0)", "-3"},
         {"FormatNumber(1E+20, 0)", "100,000,000,000,000,000,000"}, {"FormatNumber(\"12\", 1)", "12.0"}, {"FormatNumber(Empty)", "0.00"},
-        {"FormatNumber(\"abc\")", "error 13"}, {"FormatNumber(Null)", "error 94"}, {"FormatNumber(1, -2)", "error 5"},
+        {"FormatNumber(\"abc\")", "error 13"}, {"FormatNumber(Null)", "error 13"}, {"FormatNumber(1, -2)", "error 5"},
         {"FormatCurrency(1234.5)", "$1,234.50"}, {"FormatCurrency(-1234.5)", "($1,234.50)"}, {"FormatCurrency(-1, 0, -1, 0)", "-$1"},
         {"FormatCurrency(0.5, 1, 0)", "$.5"}, {"FormatPercent(0.125)", "12.50%"}, {"FormatPercent(-0.5, 0)", "-50%"},
-        {"FormatPercent(12.3456, 1)", "1,234.6%"}, {"FormatPercent(Null)", "error 94"},
+        {"FormatPercent(12.3456, 1)", "1,234.6%"}, {"FormatPercent(Null)", "error 13"},
     });
 }
 
@@ -302,7 +302,7 @@ TEST(Builtins, FormatDateTimeNamedFormats)
         {"FormatDateTime(\"12/8/2026 15:04:05\")", "12/8/2026 3:04:05 PM"}, {"FormatDateTime(\"12/8/2026 15:04:05\", 1)", "Tuesday, December 8, 2026"},
         {"FormatDateTime(\"12/8/2026 15:04:05\", vbShortDate)", "12/8/2026"}, {"FormatDateTime(\"12/8/2026 15:04:05\", 3)", "3:04:05 PM"},
         {"FormatDateTime(\"12/8/2026 09:04:05\", 4)", "09:04"}, {"FormatDateTime(\"12/8/2026\", 0)", "12/8/2026"},
-        {"FormatDateTime(\"12/8/2026\", 5)", "error 5"}, {"FormatDateTime(Null)", "error 94"}, {"FormatDateTime(\"x\")", "error 13"},
+        {"FormatDateTime(\"12/8/2026\", 5)", "error 5"}, {"FormatDateTime(Null)", "error 13"}, {"FormatDateTime(\"x\")", "error 13"},
     });
 }
 
@@ -421,7 +421,7 @@ TEST(Builtins, ResultsHaveVBScriptsSubtypes)
         {"TypeName(Len(\"a\"))", "Long"}, {"TypeName(Asc(\"a\"))", "Integer"}, {"TypeName(Mid(\"a\", 1))", "String"},
         {"TypeName(Split(\"a\"))", "Variant()"}, {"TypeName(Year(Now))", "Integer"}, {"TypeName(DateSerial(2026, 1, 1))", "Date"},
         {"TypeName(DateDiff(\"d\", Now, Now))", "Long"}, {"TypeName(Sqr(4))", "Double"}, {"TypeName(Fix(CLng(5)))", "Long"},
-        {"TypeName(Hex(5))", "String"}, {"TypeName(FormatNumber(1))", "String"}, {"TypeName(vbShortDate)", "Long"},
+        {"TypeName(Hex(5))", "String"}, {"TypeName(FormatNumber(1))", "String"}, {"TypeName(vbShortDate)", "Integer"},
         {"TypeName(Int(Now))", "Date"}, {"TypeName(Round(CSng(1.5)))", "Single"},
     });
 }

@@ -159,7 +159,7 @@ TEST(VbsHost, ErrorStateIsZeroAfterEverySuccess)
     EXPECT_TRUE(host.error().description.isEmpty());
     Value v;
     EXPECT_FALSE(host.eval(u"y +", v));
-    EXPECT_EQ(host.error().number, 1023);
+    EXPECT_EQ(host.error().number, 1002);
     EXPECT_TRUE(host.eval(u"x", v));
     EXPECT_EQ(host.error().number, 0);
     // A statement under On Error Resume Next succeeds; Err keeps the failure.

@@ -1,0 +1,12 @@
+// Runs the desktop component tests inside a QApplication on Qt's offscreen
+// platform: widgets exist, nothing reaches a real screen.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
