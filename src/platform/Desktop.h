@@ -167,6 +167,30 @@ public:
     virtual void ungrab(int id) = 0;
 };
 
+// One watcher's view of the key events of the whole desktop.
+class KeyWatch {
+public:
+    virtual ~KeyWatch() = default;
+    // Sets 0x80 in `state`, by virtual-key code, for every key that went
+    // down since the last call (or since the watch began), even when it is
+    // up again, and forgets them. The generic SHIFT, CTRL and ALT go with
+    // either hand's key.
+    virtual void takePresses(KeyState& state) = 0;
+};
+
+// Key presses and releases anywhere on the desktop, as they happen, whatever
+// window has the focus and whether or not a key is grabbed.
+class KeyEvents {
+public:
+    using Wake = std::function<void()>;
+    virtual ~KeyEvents() = default;
+    // Starts a watch; `wake` (may be empty) is called on a backend thread
+    // after every key press and release until the watch is destroyed, which
+    // waits for a call in progress. Null when the desktop cannot report key
+    // events: its readers then see only what reading the key state shows.
+    virtual std::unique_ptr<KeyWatch> watch(Wake wake) = 0;
+};
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -182,6 +206,7 @@ public:
     virtual Mouse& mouse() = 0;
     virtual Windows& windows() = 0;
     virtual HotKeys& hotKeys() = 0;
+    virtual KeyEvents& keyEvents() = 0;
     virtual Shell& shell() = 0;
 };
 

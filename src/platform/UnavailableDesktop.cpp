@@ -94,6 +94,11 @@ Result UnavailableDesktop::grab(int, int, int)
 
 void UnavailableDesktop::ungrab(int) {}
 
+std::unique_ptr<KeyWatch> UnavailableDesktop::watch(Wake)
+{
+    return nullptr;
+}
+
 bool UnavailableDesktop::open(const QString&, const QString&)
 {
     return false;

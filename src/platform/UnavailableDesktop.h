@@ -8,7 +8,7 @@
 
 namespace quillon::platform {
 
-class UnavailableDesktop final : public Desktop, Keyboard, Mouse, Windows, HotKeys, Shell {
+class UnavailableDesktop final : public Desktop, Keyboard, Mouse, Windows, HotKeys, KeyEvents, Shell {
 public:
     explicit UnavailableDesktop(QString reason = QString::fromLatin1(kNoDisplayError));
 
@@ -18,6 +18,7 @@ public:
     Mouse& mouse() override { return *this; }
     Windows& windows() override { return *this; }
     HotKeys& hotKeys() override { return *this; }
+    KeyEvents& keyEvents() override { return *this; }
     Shell& shell() override { return *this; }
 
     bool readKeyState(KeyState& state) override;
@@ -42,6 +43,8 @@ public:
     void setCallback(Callback callback) override;
     Result grab(int id, int modifiers, int vk) override;
     void ungrab(int id) override;
+
+    std::unique_ptr<KeyWatch> watch(Wake wake) override;
 
     bool open(const QString& path, const QString& workingDirectory) override;
 

@@ -152,17 +152,26 @@ QString Client::output()
 
 QString xdotool(const QString& display, const QStringList& args)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral("xdotool"), args);
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(1000);
-        return QString();
+    // Xvfb now and then drops a connection made right after another client
+    // left; xdotool then says so and has done nothing, so it is run again.
+    for (int attempt = 0;; ++attempt) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral("xdotool"), args);
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(1000);
+            return QString();
+        }
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        if (process.exitCode() != 0 && errors.contains(QLatin1String("open display")) && attempt < 4) {
+            QThread::msleep(20 * (attempt + 1));
+            continue;
+        }
+        return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
     }
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
 }  // namespace quillon::x11test

@@ -49,11 +49,79 @@ void SimDesktop::setFrameRect(WindowHandle window, Rect outer, Point clientOrigi
     it->second.origin = clientOrigin;
 }
 
+class SimDesktop::SimKeyWatch final : public KeyWatch {
+public:
+    SimKeyWatch(SimDesktop& desktop, Wake wake) : m_desktop(desktop), m_wake(std::move(wake))
+    {
+        std::lock_guard lock(m_desktop.m_watchMutex);
+        m_desktop.m_watchers.push_back(this);
+    }
+    ~SimKeyWatch() override
+    {
+        std::lock_guard lock(m_desktop.m_watchMutex);
+        auto& list = m_desktop.m_watchers;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+    void takePresses(KeyState& state) override
+    {
+        std::lock_guard lock(m_desktop.m_watchMutex);
+        for (std::size_t vk = 0; vk < state.size(); ++vk)
+            if (m_pressed[vk])
+                state[vk] = 0x80;
+        m_pressed = {};
+    }
+    // Called with the desktop's watch lock held.
+    void heard(int vk, bool down)
+    {
+        if (down && vk > 0 && vk < 256)
+            m_pressed[std::size_t(vk)] = true;
+        if (m_wake)
+            m_wake();
+    }
+
+private:
+    SimDesktop& m_desktop;
+    Wake m_wake;
+    std::array<bool, 256> m_pressed{};
+};
+
 void SimDesktop::setKeyDown(int vk, bool down)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        if (vk >= 0 && vk < 256)
+            m_keys[vk] = down ? 0x80 : 0;
+    }
+    notifyWatchers(vk, down);
+}
+
+void SimDesktop::tapKey(int vk)
+{
+    notifyWatchers(vk, true);
+    notifyWatchers(vk, false);
+}
+
+void SimDesktop::setKeyEventsAvailable(bool available)
+{
     std::lock_guard lock(m_mutex);
-    if (vk >= 0 && vk < 256)
-        m_keys[vk] = down ? 0x80 : 0;
+    m_keyEventsAvailable = available;
+}
+
+void SimDesktop::notifyWatchers(int vk, bool down)
+{
+    std::lock_guard lock(m_watchMutex);
+    for (SimKeyWatch* watcher : m_watchers)
+        watcher->heard(vk, down);
+}
+
+std::unique_ptr<KeyWatch> SimDesktop::watch(Wake wake)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_keyEventsAvailable)
+            return nullptr;
+    }
+    return std::make_unique<SimKeyWatch>(*this, std::move(wake));
 }
 
 void SimDesktop::setCursor(Point p)
@@ -126,10 +194,14 @@ bool SimDesktop::readKeyState(KeyState& state)
 
 Result SimDesktop::sendKey(int vk, int scan, int flags)
 {
-    std::lock_guard lock(m_mutex);
-    if (vk >= 0 && vk < 256)
-        m_keys[vk] = (flags & kKeyUp) ? 0 : 0x80;
-    log({SimEvent::Kind::Key, vk, scan, flags, 0, {}, {}});
+    {
+        std::lock_guard lock(m_mutex);
+        if (vk >= 0 && vk < 256)
+            m_keys[vk] = (flags & kKeyUp) ? 0 : 0x80;
+        log({SimEvent::Kind::Key, vk, scan, flags, 0, {}, {}});
+    }
+    // A synthesised key is a key event like any other.
+    notifyWatchers(vk, !(flags & kKeyUp));
     return Result::success();
 }
 

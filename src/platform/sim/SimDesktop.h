@@ -23,7 +23,7 @@ struct SimEvent {
     std::chrono::steady_clock::time_point at;
 };
 
-class SimDesktop final : public Desktop, Keyboard, Mouse, Windows, HotKeys, Shell {
+class SimDesktop final : public Desktop, Keyboard, Mouse, Windows, HotKeys, KeyEvents, Shell {
 public:
     SimDesktop();
 
@@ -34,7 +34,14 @@ public:
                            WindowHandle treeParent = 0, WindowHandle owner = 0);
     void removeWindow(WindowHandle window);
     void setFrameRect(WindowHandle window, Rect outer, Point clientOrigin);
+    // Presses or releases a key as the user would: the key state follows and
+    // key watchers hear of it.
     void setKeyDown(int vk, bool down);
+    // A press and release too quick for any poll: the key state never shows
+    // it, key watchers do.
+    void tapKey(int vk);
+    // Whether key watches can be made (they can unless this says otherwise).
+    void setKeyEventsAvailable(bool available);
     void setCursor(Point p);
     void setShellResult(bool ok);
     // Simulates the user pressing a hot key: reported once for every id that
@@ -52,6 +59,7 @@ public:
     Mouse& mouse() override { return *this; }
     Windows& windows() override { return *this; }
     HotKeys& hotKeys() override { return *this; }
+    KeyEvents& keyEvents() override { return *this; }
     Shell& shell() override { return *this; }
 
     bool readKeyState(KeyState& state) override;
@@ -77,6 +85,8 @@ public:
     Result grab(int id, int modifiers, int vk) override;
     void ungrab(int id) override;
 
+    std::unique_ptr<KeyWatch> watch(Wake wake) override;
+
     bool open(const QString& path, const QString& workingDirectory) override;
 
 private:
@@ -89,7 +99,9 @@ private:
         Rect outer;
         Point origin;
     };
+    class SimKeyWatch;
     void log(SimEvent event);
+    void notifyWatchers(int vk, bool down);
     std::vector<WindowHandle>& siblingsOf(WindowHandle treeParent);
 
     mutable std::mutex m_mutex;
@@ -103,6 +115,11 @@ private:
     std::vector<std::pair<int, int>> m_foreignGrabs;
     Callback m_callback;
     bool m_shellResult = true;
+    bool m_keyEventsAvailable = true;
+    // Watchers are told under their own lock, so a watch that is destroyed
+    // is never called afterwards.
+    std::mutex m_watchMutex;
+    std::vector<SimKeyWatch*> m_watchers;
 };
 
 }  // namespace quillon::platform

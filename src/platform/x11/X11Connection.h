@@ -65,5 +65,6 @@ XId keysymForVirtualKey(int vk);
 
 std::unique_ptr<Windows> makeWindows(std::shared_ptr<Connection> connection);
 std::unique_ptr<HotKeys> makeHotKeys(const QString& displayName);
+std::unique_ptr<KeyEvents> makeKeyEvents(const QString& displayName);
 
 }  // namespace quillon::platform::x11

@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 
@@ -127,17 +128,13 @@ public:
 
     bool readKeyState(KeyState& state) override
     {
-        char keys[32];
-        Window rootReturn, childReturn;
-        int rx, ry, wx, wy;
+        char keys[32] = {};
         unsigned mask = 0;
         state.fill(0);
         {
             std::lock_guard lock(m_c->mutex());
             refreshMapLocked();
-            XQueryKeymap(m_c->display(), keys);
-            XQueryPointer(m_c->display(), m_c->root(), &rootReturn, &childReturn, &rx, &ry,
-                          &wx, &wy, &mask);
+            queryKeysAndButtonsLocked(keys, mask);
             for (unsigned code = 8; code < 256; ++code)
                 if (keys[code >> 3] & (1 << (code & 7)))
                     if (const int vk = m_map.virtualKey(code))
@@ -178,6 +175,32 @@ public:
     }
 
 private:
+    // The keys and the pointer's buttons, asked together in one round trip:
+    // the key state is read 20 times a second. The requests go out on the
+    // Xlib connection's own XCB side, so they are answered after every key
+    // this backend sent before.
+    void queryKeysAndButtonsLocked(char keys[32], unsigned& mask)
+    {
+        if (xcb_connection_t* c = XGetXCBConnection(m_c->display())) {
+            const auto keymapCookie = xcb_query_keymap(c);
+            const auto pointerCookie = xcb_query_pointer(c, xcb_window_t(m_c->root()));
+            if (xcb_query_keymap_reply_t* reply = xcb_query_keymap_reply(c, keymapCookie, nullptr)) {
+                std::copy(reply->keys, reply->keys + 32, keys);
+                std::free(reply);
+            }
+            if (xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(c, pointerCookie, nullptr)) {
+                mask = reply->mask;
+                std::free(reply);
+            }
+            return;
+        }
+        Window rootReturn, childReturn;
+        int rx, ry, wx, wy;
+        XQueryKeymap(m_c->display(), keys);
+        XQueryPointer(m_c->display(), m_c->root(), &rootReturn, &childReturn, &rx, &ry, &wx, &wy,
+                      &mask);
+    }
+
     // The server tells every client when the keyboard map changes (a layout
     // switch, xmodmap, our own spare bindings); the map is read again then.
     void refreshMapLocked()
@@ -298,13 +321,15 @@ class X11Desktop final : public Desktop {
 public:
     X11Desktop(std::shared_ptr<Connection> c, const QString& displayName)
         : m_keyboard(c), m_mouse(c), m_windows(makeWindows(c)),
-          m_hotKeys(makeHotKeys(displayName)), m_connection(std::move(c))
+          m_hotKeys(makeHotKeys(displayName)), m_keyEvents(makeKeyEvents(displayName)),
+          m_connection(std::move(c))
     {
     }
     Keyboard& keyboard() override { return m_keyboard; }
     Mouse& mouse() override { return m_mouse; }
     Windows& windows() override { return *m_windows; }
     HotKeys& hotKeys() override { return *m_hotKeys; }
+    KeyEvents& keyEvents() override { return *m_keyEvents; }
     Shell& shell() override { return m_shell; }
 
 private:
@@ -312,6 +337,7 @@ private:
     X11Mouse m_mouse;
     std::unique_ptr<Windows> m_windows;
     std::unique_ptr<HotKeys> m_hotKeys;
+    std::unique_ptr<KeyEvents> m_keyEvents;
     XdgShell m_shell;
     std::shared_ptr<Connection> m_connection;
 };

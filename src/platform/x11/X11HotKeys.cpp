@@ -179,9 +179,21 @@ private:
     }
 
     // A new keyboard map may move keys to other keycodes and the lock keys
-    // to other modifier bits: every grab is released and made again.
+    // to other modifier bits: then every grab is released and made again.
+    // Most announcements change nothing the grabs use (xdotool, for one,
+    // binds keys of its own now and then), and those leave the grabs alone,
+    // so no press slips through between a release and a new grab.
     void remapLocked()
     {
+        KeyMap next;
+        next.load(m_c->display());
+        bool moved = next.lockVariants() != m_map.lockVariants();
+        for (const auto& [id, grab] : m_grabs)
+            moved = moved || next.keycode(grab.vk) != grab.keycode;
+        if (!moved) {
+            m_map = next;
+            return;
+        }
         std::map<Grab, bool> released;
         for (auto& [id, grab] : m_grabs) {
             if (grab.held && !released[grab])
@@ -189,7 +201,7 @@ private:
             released[grab] = true;
             grab.held = false;
         }
-        m_map.load(m_c->display());
+        m_map = next;
         for (auto& [id, grab] : m_grabs) {
             grab.keycode = KeyCode(m_map.keycode(grab.vk));
             acquireLocked(grab);
