@@ -1,7 +1,7 @@
 #include "app/fmCfgGlobal.h"
 
 #include "app/GlobalStopKey.h"
-#include "app/QtKeyToVk.h"
+#include "app/QtKeyCodes.h"
 #include "input/ZenKeybd.h"
 
 #include <QApplication>
@@ -86,7 +86,7 @@ bool TfrmCfgGlobal::eventFilter(QObject* watched, QEvent* event)
             key->accept();
             return false;
         }
-        m_edtStopKey->setText(keyNames().CodeToName(virtualKeyForEvent(*key)));
+        m_edtStopKey->setText(keyNames().CodeToName(virtualKeyOf(*key)));
         return true;
     }
     return QDialog::eventFilter(watched, event);

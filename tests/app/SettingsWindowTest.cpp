@@ -4,7 +4,7 @@
 #include "StateTestSupport.h"
 
 #include "app/GlobalStopKey.h"
-#include "app/QtKeyToVk.h"
+#include "app/QtKeyCodes.h"
 #include "app/fmCfgGlobal.h"
 #include "app/fmHelp.h"
 
@@ -142,28 +142,28 @@ TEST_F(SettingsWindowTest, TheFieldCannotBeTypedInto)
     EXPECT_TRUE(window->KeyEdit()->isReadOnly());
 }
 
-TEST(QtKeyToVk, KeysGiveTheirVirtualKeyCodes)
+TEST(QtKeyCodes, KeysGiveTheirVirtualKeyCodes)
 {
-    using quillon::app::virtualKeyForQtKey;
+    using quillon::app::virtualKeyOf;
     const Qt::KeyboardModifiers none;
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_A, none), 0x41);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Z, Qt::ShiftModifier), 0x5A);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_0, none), 0x30);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_7, Qt::KeypadModifier), 0x67);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_F1, none), 0x70);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_F24, none), 0x87);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Exclam, Qt::ShiftModifier), 0x31);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_ParenRight, Qt::ShiftModifier), 0x30);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Plus, Qt::ShiftModifier), 0xBB);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Plus, Qt::KeypadModifier), 0x6B);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Asterisk, Qt::KeypadModifier), 0x6A);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Asterisk, Qt::ShiftModifier), 0x38);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Home, Qt::KeypadModifier), 0x24);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Enter, Qt::KeypadModifier), 0x0D);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_QuoteLeft, none), 0xC0);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_Control, Qt::ControlModifier), 0x11);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_VolumeUp, none), 0);
-    EXPECT_EQ(virtualKeyForQtKey(Qt::Key_unknown, none), 0);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_A, none), 0x41);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Z, Qt::ShiftModifier), 0x5A);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_0, none), 0x30);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_7, Qt::KeypadModifier), 0x67);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_F1, none), 0x70);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_F24, none), 0x87);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Exclam, Qt::ShiftModifier), 0x31);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_ParenRight, Qt::ShiftModifier), 0x30);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Plus, Qt::ShiftModifier), 0xBB);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Plus, Qt::KeypadModifier), 0x6B);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Asterisk, Qt::KeypadModifier), 0x6A);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Asterisk, Qt::ShiftModifier), 0x38);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Home, Qt::KeypadModifier), 0x24);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Enter, Qt::KeypadModifier), 0x0D);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_QuoteLeft, none), 0xC0);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Control, Qt::ControlModifier), 0x11);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_VolumeUp, none), 0);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_unknown, none), 0);
 }
 
 TEST(ManualWindow, TreeSplitterAndMemoFillTheWindowAndItIsNeverShown)
