@@ -210,6 +210,7 @@ void Tfrmmain::FormCreate()
         return;
     m_created = true;
     setUpDesktopParts();
+    setUpKeyboard();
     for (int col = 0; col < 4; ++col)
         m_grid->setColumnWidth(col, kColumnWidths[col]);
     QComboBox* combo = m_grid->Combo();
@@ -234,7 +235,6 @@ void Tfrmmain::FormCreate()
     setUpTemplateEngine(*m_template, m_bridge->bridge(), handlers);
     m_runs.clear();
     m_repeatCounts.clear();
-    setUpKeyboard();
     m_beat->start();
     m_tmr1->start();
 }

@@ -6,6 +6,7 @@
 
 #include "desktop/SisTray.h"
 #include "desktop/ZenShortCut.h"
+#include "input/ZenDxInput.h"
 
 #include <QMenu>
 
@@ -33,8 +34,19 @@ void Tfrmmain::setUpDesktopParts()
 
 void Tfrmmain::setUpKeyboard()
 {
-    // The trigger input component (TZenDxInput) is made here when
-    // m_options.readKeyboard is set.
+    if (!m_options.readKeyboard || m_input)
+        return;
+    m_input = std::make_unique<input::TZenDxInput>(this, *m_desktop);
+    m_input->setObjectName(QStringLiteral("ZenDxInput1"));
+    // The component keeps the enabled-key list from now on; whatever was
+    // armed before goes with it.
+    for (int i = 0; i < m_ownEnabledKeys.size(); ++i)
+        m_input->EnabledKeys().setValue(m_ownEnabledKeys.nameAt(i), m_ownEnabledKeys.valueAt(i));
+    m_enabledKeys = &m_input->EnabledKeys();
+    m_input->OnKeyDonw = [this](int key, const QString& name) { ZenDxInput1KeyDonw(key, name); };
+    m_input->OnKeyUp = [this](int key, const QString& name) { ZenDxInput1KeyUp(key, name); };
+    m_input->setMainFormOnly(false);
+    m_input->setEnable(true);
 }
 
 void Tfrmmain::trayOnShow()

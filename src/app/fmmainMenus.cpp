@@ -5,6 +5,7 @@
 #include "app/GlobalStopKey.h"
 #include "app/ZenStringGrid.h"
 #include "base/ZeMath.h"
+#include "input/ZenDxInput.h"
 #include "platform/Desktop.h"
 
 #include <QApplication>
@@ -75,6 +76,8 @@ void Tfrmmain::N26Click()
     saveState();
     ZenDxInput1KeyDonw(GlobalStopKey.load(), QStringLiteral("vk_stop"));
     m_exiting = true;
+    if (m_input)
+        m_input->setEnable(false);
     m_beat->stop();
     m_tmr1->stop();
     freeRuns();

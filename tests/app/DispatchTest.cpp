@@ -14,6 +14,15 @@ namespace {
 
 class Dispatch : public WindowTest {};
 
+class KeyboardDispatch : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        readKeyboard = true;
+        WindowTest::SetUp();
+    }
+};
+
 }  // namespace
 
 TEST_F(Dispatch, StopKeyTogglesCompleteRowsAndStopsRunsAndASecondPressRestores)
@@ -224,4 +233,21 @@ TEST_F(Dispatch, BusyRowsShowTheirRunCount)
     EXPECT_TRUE(QTest::qWaitFor([this] { return grid().runCount(1) == 2; }, 2000));
     pressStopKey();
     EXPECT_TRUE(QTest::qWaitFor([this] { return grid().runCount(1) == 0; }, 2000));
+}
+
+TEST_F(KeyboardDispatch, KeysHeldOnTheKeyboardRunDownAndUp)
+{
+    bind(1, QStringLiteral("F1"), script(QStringLiteral("a.txt"), busyScript(100)));
+    desktop->setKeyDown(0x70, true);
+    EXPECT_TRUE(waitPresses('D', 1));
+    desktop->setKeyDown(0x70, false);
+    EXPECT_TRUE(waitPresses('U', 1));
+    // The stop key on the keyboard disarms the row, so F1 does nothing more.
+    desktop->setKeyDown(0x7A, true);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return cell(2, 1) == "false"; }, 2000));
+    desktop->setKeyDown(0x7A, false);
+    desktop->setKeyDown(0x70, true);
+    QTest::qWait(200);
+    EXPECT_EQ(keyPresses('D'), 1);
+    desktop->setKeyDown(0x70, false);
 }

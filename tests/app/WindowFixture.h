@@ -47,6 +47,7 @@ protected:
         options.showMessage = [this](const QString& text) { messages << text; };
         options.pickFile = [this](const QString&, const QString&) { return picked; };
         options.endProcess = [this] { ++ended; };
+        options.readKeyboard = readKeyboard;
         window = std::make_unique<app::Tfrmmain>(options);
         window->FormCreate();
         window->tmr1()->stop();
@@ -118,6 +119,7 @@ protected:
     QStringList messages;
     QString picked;
     int ended = 0;
+    bool readKeyboard = false;  // set before SetUp: the window reads the simulated keyboard
 };
 
 // A script whose down section presses D and then stays busy for `busyMs`,
