@@ -259,8 +259,12 @@ void Tfrmmain::showEvent(QShowEvent* event)
 void Tfrmmain::FormShow()
 {
     trayOnShow();
-    if (m_options.startHidden)
+    // Only the first show goes to the tray: bringing the window back from
+    // the tray shows it again, and minimising it then would keep it away
+    // for good.
+    if (m_options.startHidden && !m_shownOnce)
         trayMinimize();
+    m_shownOnce = true;
     m_grid->setCurrentCell(std::max(1, m_grid->currentRow()), 2);
 }
 

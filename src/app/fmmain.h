@@ -256,6 +256,7 @@ private:
     QString m_loadingKey;   // the run key and script the template loads now
     QString m_loadingPath;
     bool m_created = false;
+    bool m_shownOnce = false;
     bool m_exiting = false;
     bool m_exitPending = false;
     int m_handlerDepth = 0;

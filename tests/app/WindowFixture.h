@@ -48,6 +48,7 @@ protected:
         options.pickFile = [this](const QString&, const QString&) { return picked; };
         options.endProcess = [this] { ++ended; };
         options.readKeyboard = readKeyboard;
+        options.startHidden = startHidden;
         window = std::make_unique<app::Tfrmmain>(options);
         window->FormCreate();
         window->tmr1()->stop();
@@ -119,7 +120,8 @@ protected:
     QStringList messages;
     QString picked;
     int ended = 0;
-    bool readKeyboard = false;  // set before SetUp: the window reads the simulated keyboard
+    bool readKeyboard = false;
+    bool startHidden = false;  // set before SetUp: as started with hide  // set before SetUp: the window reads the simulated keyboard
 };
 
 // A script whose down section presses D and then stays busy for `busyMs`,

@@ -31,6 +31,15 @@ protected:
     std::vector<std::pair<int, int>> grabs() { return desktop->grabbedKeys(); }
 };
 
+class HiddenWindow : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        startHidden = true;
+        WindowTest::SetUp();
+    }
+};
+
 QList<QMessageBox*> scriptBoxes()
 {
     QList<QMessageBox*> boxes;
@@ -299,4 +308,18 @@ TEST_F(Window, TheStopKeyClosesTheBoxOfARunItStops)
     EXPECT_FALSE(busy(QStringLiteral("F1")));
     EXPECT_TRUE(QTest::qWaitFor([] { return scriptBoxes().isEmpty(); }, 2000));
     EXPECT_EQ(keyPresses('A'), 0) << "the pass ended at the box";
+}
+
+TEST_F(HiddenWindow, StartedHiddenGoesAwayOnceAndComesBackWhenShownAgain)
+{
+    window->show();
+    // Without a tray (offscreen) the window minimises instead of hiding.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window->isMinimized() || !window->isVisible(); }, 2000));
+    // What the tray does to bring it back: the window is shown again.
+    window->hide();
+    window->showNormal();
+    QTest::qWait(100);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_EQ(grid().currentColumn(), 2) << "the show handler selects the armed column";
 }
