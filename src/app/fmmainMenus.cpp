@@ -69,6 +69,10 @@ void Tfrmmain::N26Click()
     // Asked for while a handler waits on a run: done when it has returned.
     if (m_handlerDepth > 0) {
         m_exitPending = true;
+        // A handler waiting for the user (a message, the file dialog) would
+        // hold the exit until someone answers; at log-out nobody does.
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
         return;
     }
     m_exitPending = true;

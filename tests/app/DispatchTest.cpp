@@ -251,3 +251,24 @@ TEST_F(KeyboardDispatch, KeysHeldOnTheKeyboardRunDownAndUp)
     EXPECT_EQ(keyPresses('D'), 1);
     desktop->setKeyDown(0x70, false);
 }
+
+TEST_F(Dispatch, AnExitWhileAMessageWaitsForTheUserClosesItAndRuns)
+{
+    // A real modal message, as the window shows when a row cannot be armed.
+    messages.clear();
+    window.reset();
+    app::Tfrmmain::Options options;
+    options.desktop = desktop;
+    options.programDir = dir.path();
+    options.endProcess = [this] { ++ended; };
+    window = std::make_unique<app::Tfrmmain>(options);
+    window->FormCreate();
+    window->show();
+    grid().setCellText(0, 1, QStringLiteral("F1"));
+    grid().setCellText(2, 1, QStringLiteral("true"));
+    grid().setCurrentCell(1, 2);
+    QTimer::singleShot(100, window.get(), [this] { window->N26Click(); });
+    window->ZenStringGrid1Click();  // returns once the message is closed
+    EXPECT_TRUE(QTest::qWaitFor([this] { return ended == 1; }, 5000));
+    EXPECT_EQ(cell(2, 1), "false");
+}
