@@ -37,11 +37,7 @@ int runWindow(int& argc, char** argv)
     options.readKeyboard = true;
     options.startHidden = hide;
     Tfrmmain window(options);
-    instance.setOnActivate([&window] {
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
-    });
+    instance.setOnActivate([&window] { window.bringToFront(); });
     window.FormCreate();
     window.createSettingsWindows();
     const ExitSignals exitSignals([&window](int) { window.N26Click(); });

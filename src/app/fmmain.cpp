@@ -9,6 +9,7 @@
 #include "app/ZenStringGrid.h"
 #include "base/ProgramPaths.h"
 #include "base/ZeMath.h"
+#include "desktop/UserCounter.h"
 #include "input/ZenDxInput.h"
 #include "input/ZenHotKey.h"
 #include "platform/Desktop.h"
@@ -75,7 +76,8 @@ void Tfrmmain::buildControls()
 
     m_toolBar = new QToolBar(this);
     m_toolBar->setObjectName(QStringLiteral("ZenToolBar1"));
-    m_toolBar->setFixedHeight(33);
+    // 33 high, growing to the launchers' 39.
+    m_toolBar->setMinimumHeight(33);
     m_toolBar->setMovable(false);
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -222,6 +224,7 @@ void Tfrmmain::FormCreate()
     combo->setCurrentIndex(0);
     registerState();
     loadState();
+    followStartupEntry();
     for (const char* dir : kDirectories)
         base::makeDirectories(programPath(QString::fromLatin1(dir)));
     m_grid->setHintCols(QStringLiteral("1"));
@@ -235,6 +238,7 @@ void Tfrmmain::FormCreate()
     setUpTemplateEngine(*m_template, m_bridge->bridge(), handlers);
     m_runs.clear();
     m_repeatCounts.clear();
+    loadToolButtons();
     m_beat->start();
     m_tmr1->start();
 }

@@ -46,6 +46,9 @@ class Desktop;
 namespace quillon::script {
 class tscriptthrd;
 }
+namespace quillon::desktop {
+class TUserCounter;
+}
 namespace quillon::input {
 class TZenHotKey;
 class TZenDxInput;
@@ -218,6 +221,15 @@ private:
     // keyboard input and shortcut.
     void setUpDesktopParts();
     void setUpKeyboard();
+    void followStartupEntry();
+    void loadToolButtons();
+    void finishReports();
+public:
+    // Brings the window to the front in normal state, out of the tray too
+    // (a later copy of the program asks for this).
+    void bringToFront();
+
+private:
     void trayOnShow();
     void trayMinimize();
     void trayRemove();
@@ -253,6 +265,9 @@ private:
     QWidget* m_settings = nullptr;
     QWidget* m_help = nullptr;
     QObject* m_tray = nullptr;
+    QObject* m_tools = nullptr;
+    QWidget* m_toolButtons = nullptr;
+    std::unique_ptr<desktop::TUserCounter> m_counter;
     QString m_loadingKey;   // the run key and script the template loads now
     QString m_loadingPath;
     bool m_created = false;

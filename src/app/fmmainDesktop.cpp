@@ -4,11 +4,17 @@
 // touches one place.
 #include "app/fmmain.h"
 
+#include "app/RunLog.h"
 #include "desktop/SisTray.h"
+#include "desktop/ToolSys.h"
+#include "desktop/UserCounter.h"
 #include "desktop/ZenShortCut.h"
+#include "desktop/ZenToolBar.h"
 #include "input/ZenDxInput.h"
+#include "platform/Desktop.h"
 
 #include <QMenu>
+#include <QToolBar>
 
 namespace quillon::app {
 
@@ -26,10 +32,60 @@ void Tfrmmain::setUpDesktopParts()
     auto* tray = new desktop::TSisTray(this);
     tray->setObjectName(QStringLiteral("SisTray1"));
     tray->PopupMenu = m_trayPopup;
+    // The window stays on the screen while its icon is shown; only
+    // minimising sends it to the tray.
+    tray->ShowTaskBar = true;
     m_tray = tray;
     // The single-instance check (TZenMutex) is made by the program before
-    // the window, so that a second copy leaves no trace; the tool bar
-    // (TToolSys over m_toolBar, folder "tools") is loaded here.
+    // the window, so that a second copy leaves no trace.
+
+    auto* buttons = new desktop::TZenToolBar(m_toolBar);
+    buttons->setObjectName(QStringLiteral("ZenToolBar1Buttons"));
+    m_toolBar->addWidget(buttons);
+    m_toolButtons = buttons;
+    auto* tools = new desktop::TToolSys(&m_desktop->shell(), this);
+    tools->setObjectName(QStringLiteral("ToolSys1"));
+    tools->HostLoader = buttons;
+    m_tools = tools;
+
+    m_counter = std::make_unique<desktop::TUserCounter>();
+    // Called on the counter's thread; the log takes entries from any thread.
+    m_counter->OnReportFailed = [log = m_runLog](const QString& text) {
+        log->add({{}, {}, QStringLiteral("appCounter/counter.php"), 0, 0, 0,
+                  QStringLiteral("使用统计报告失败: ") + text});
+    };
+}
+
+void Tfrmmain::loadToolButtons()
+{
+    auto* tools = static_cast<desktop::TToolSys*>(m_tools);
+    auto* buttons = static_cast<desktop::TZenToolBar*>(m_toolButtons);
+    if (!tools || !buttons)
+        return;
+    tools->ToolDir = programPath(QStringLiteral("tools"));
+    tools->Load();
+    // The hidden buttons and captions the user chose last time.
+    buttons->ConfigFile = programPath(QStringLiteral("cfg/toolbar.cfg"));
+    buttons->LoadConfig();
+    buttons->adjustSize();
+}
+
+void Tfrmmain::followStartupEntry()
+{
+    // The state file remembers the mark, but the session starts what is in
+    // the autostart folder: the mark shows that.
+    m_autoStart->setChecked(desktop::TZenShortCut().StartupShortCutExists());
+}
+
+void Tfrmmain::bringToFront()
+{
+    if (auto* tray = trayOf(m_tray)) {
+        tray->RestoreMainWindow();
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void Tfrmmain::setUpKeyboard()
@@ -72,13 +128,29 @@ void Tfrmmain::trayRemove()
 
 void Tfrmmain::startupReport()
 {
-    // The usage counter's start-up report (TUserCounter, application id
-    // "TARVELCN") is sent here.
+    if (!m_counter)
+        return;
+    // No endpoint configured: an empty address, and nothing is sent.
+    const QString endpoint =
+        desktop::configuredEndpoint(programPath(QStringLiteral("cfg/counter.ini")));
+    m_counter->StartupReport(QStringLiteral("TARVELCN"), desktop::machineCode(),
+                             desktop::counterUrlFor(endpoint));
 }
 
 void Tfrmmain::closingReport()
 {
-    // The usage counter's closing report is sent here.
+    if (m_counter)
+        m_counter->ClosingReport();
+}
+
+void Tfrmmain::finishReports()
+{
+    // The closing report goes out while the state is saved and the runs
+    // stop; the end waits for it at most its own time-out.
+    if (!m_counter)
+        return;
+    m_counter->Finish(int(m_counter->totalTimeoutMs));
+    m_counter.reset();
 }
 
 void Tfrmmain::setStartupShortcut(bool on)

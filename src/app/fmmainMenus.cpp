@@ -87,6 +87,7 @@ void Tfrmmain::N26Click()
     freeRuns();
     trayRemove();
     m_repeatCounts.clear();
+    finishReports();
     if (m_options.endProcess) {
         m_options.endProcess();
         return;
