@@ -450,3 +450,169 @@ TEST_F(DesktopSession, StartAtLogInWritesAnEntryThatStartsTheProgramInTheTray)
     ASSERT_TRUE(logIn.waitForLine("hidden"));
     EXPECT_NE(tray.waitIcon(), 0u);
 }
+
+// The real program, copied into the session's program folder, which it takes
+// as its portable home: the same session, its own window and tray icon.
+namespace {
+
+QString realProgram(const Session& session)
+{
+    const QString binary = session.programDir + "/quillon";
+    if (!QFileInfo::exists(binary)) {
+        QFile::copy(QStringLiteral(QUILLON_BINARY), binary);
+        QFile::setPermissions(binary, QFile::permissions(QStringLiteral(QUILLON_BINARY)));
+    }
+    return binary;
+}
+
+class Quillon : public Harness {
+public:
+    Quillon(const Session& session, const QStringList& args = {}) : Harness(session, args)
+    {
+        process().setProgram(realProgram(session));
+    }
+    // Its main window once mapped; 0 on time-out.
+    Window waitWindow()
+    {
+        Looker look;
+        Window w = 0;
+        waitUntil([&] { return (w = mainWindow()) != 0 && look.viewable(w); }, 15000);
+        return w;
+    }
+};
+
+// Opens the tray icon's menu and picks "关闭", its only item.
+void trayClose(Window icon)
+{
+    click(icon, 5, 5, "3");
+    QThread::msleep(400);
+    xdotool(testDisplay(), {"key", "Down", "Return"});
+}
+
+}  // namespace
+
+TEST_F(DesktopSession, TheProgramReportsStartAndCloseWithExactFieldsAndTheTrayCloseEndsIt)
+{
+    HttpRecorder server;
+    session.extra.insert("QUILLON_COUNTER_URL", server.baseUrl());
+    Tray tray;
+    Quillon program(session);
+    program.start();
+    const Window icon = tray.waitIcon();
+    ASSERT_NE(icon, 0u) << program.output().toStdString();
+    // The start-up report comes from the 500 ms timer.
+    ASSERT_TRUE(server.waitForRequests(1, 8000));
+
+    trayClose(icon);
+    EXPECT_EQ(program.waitForExit(), 0) << program.output().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return tray.icons().empty(); }));
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const QByteArray code = desktop::machineCode().toLatin1();
+    using Fields = std::vector<std::pair<QByteArray, QByteArray>>;
+    for (const auto& request : requests)
+        EXPECT_EQ(request.target, "/appCounter/counter.php");
+    EXPECT_EQ(requests[0].fields, (Fields{{"appid", "TARVELCN"}, {"mcode", code}, {"status", "true"}}));
+    EXPECT_EQ(requests[1].fields, (Fields{{"appid", "TARVELCN"}, {"mcode", code}, {"status", "false"}}));
+}
+
+TEST_F(DesktopSession, TheProgramEndsWithinTheTimeOutWhenTheEndpointNeverAnswersAndConnectsToNoneUnset)
+{
+    {
+        HttpRecorder silent(false);
+        Session hanging;
+        hanging.extra = session.extra;
+        hanging.extra.insert("QUILLON_COUNTER_URL", silent.baseUrl());
+        Quillon program(hanging);
+        program.start();
+        ASSERT_NE(program.waitWindow(), 0u);
+        ASSERT_TRUE(waitUntil([&] { return silent.connections() > 0; }));
+        QElapsedTimer t;
+        t.start();
+        ::kill(pid_t(program.pid()), SIGTERM);
+        EXPECT_EQ(program.waitForExit(15000), 0);
+        EXPECT_LT(t.elapsed(), 5000 + 2000);
+    }
+    {
+        // Nothing configured: the server listens, and nobody comes.
+        HttpRecorder server;
+        Quillon program(session);
+        program.start();
+        ASSERT_NE(program.waitWindow(), 0u);
+        QThread::msleep(1500);
+        ::kill(pid_t(program.pid()), SIGTERM);
+        EXPECT_EQ(program.waitForExit(), 0);
+        EXPECT_EQ(server.connections(), 0);
+    }
+}
+
+TEST_F(DesktopSession, AToolInTheToolsFolderLaunchesFromTheProgramsToolBar)
+{
+    QDir().mkpath(session.programDir + "/tools/sub");
+    QFile tool(session.programDir + "/tools/sub/where.sh");
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\npwd > \"$0.out\"\n");
+    tool.close();
+    tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+
+    Quillon program(session);
+    program.start();
+    const Window w = program.waitWindow();
+    ASSERT_NE(w, 0u);
+    QThread::msleep(300);
+    // The first launcher is 39 x 39 at the left of the tool bar, right
+    // below the menu bar, whose height depends on the font.
+    QFile out(tool.fileName() + ".out");
+    for (const int y : {41, 35, 47}) {
+        click(w, 19, y);
+        if (waitUntil([&] { return out.exists() && out.size() > 0; }, 1500))
+            break;
+    }
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll().trimmed(), (session.programDir + "/tools").toUtf8());
+}
+
+TEST_F(DesktopSession, TheProgramsStartAtLogInEntryStartsItHiddenInTheTrayAndASecondStartShowsIt)
+{
+    Tray tray;
+    const QString file = session.configDirs + "/autostart/quillon.desktop";
+    {
+        Quillon program(session);
+        program.start();
+        const Window w = program.waitWindow();
+        ASSERT_NE(w, 0u);
+        QThread::msleep(300);
+        click(w, 15, 10);  // the "设置" menu
+        QThread::msleep(400);
+        xdotool(testDisplay(), {"key", "Down", "Return"});
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(file); })) << file.toStdString();
+        ::kill(pid_t(program.pid()), SIGTERM);
+        ASSERT_EQ(program.waitForExit(), 0);
+    }
+    const auto entry = desktop::DesktopEntry::read(file);
+    ASSERT_TRUE(entry.has_value());
+    const auto command = desktop::splitExec(entry->value("Exec"));
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(*command, QStringList({realProgram(session), "hide"}));
+    EXPECT_EQ(entry->value("Path"), session.programDir + "/");
+
+    Quillon logIn(session, command->mid(1));
+    logIn.process().setProgram(command->first());
+    logIn.process().setWorkingDirectory(entry->value("Path"));
+    logIn.start();
+    ASSERT_NE(tray.waitIcon(), 0u) << logIn.output().toStdString();
+    Looker look;
+    Window w = 0;
+    ASSERT_TRUE(waitUntil([&] { return (w = mainWindow()) != 0; }));
+    EXPECT_TRUE(waitUntil([&] { return !look.viewable(w); }));
+
+    // A second copy brings the hidden one back and adds no icon of its own.
+    Quillon second(session);
+    second.start();
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_TRUE(waitUntil([&] { return look.viewable(w); }));
+    QThread::msleep(300);
+    EXPECT_EQ(tray.icons().size(), 1u);
+    EXPECT_TRUE(logIn.running());
+}
