@@ -14,6 +14,10 @@ int runConsole();
 // Exit status 0 on success, 1 when any error was reported, 2 on bad arguments.
 int runScriptCommand(const QStringList& args);
 
+// The program with its window; `hide` as the first argument starts it in
+// the tray. Returns the exit status of its event loop.
+int runWindow(int& argc, char** argv);
+
 // --check FILE: lists every block without its partner; exit 1 if any.
 int checkScriptCommand(const QStringList& args);
 

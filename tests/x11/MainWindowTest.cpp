@@ -1,0 +1,116 @@
+// The real program with its window, started from a temporary portable
+// folder on the test display: its window class and caption, the folders it
+// makes beside itself, and SIGTERM running the exit command.
+#include "TestWindows.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using quillon::x11test::testDisplay;
+using quillon::x11test::xdotool;
+
+namespace {
+
+// The program copied into a folder of its own, which it treats as its
+// portable home, with a private runtime folder so that no other copy running
+// on this machine makes it the second instance.
+class PortableProgram {
+public:
+    explicit PortableProgram(const QString& display) : m_display(display)
+    {
+        m_binary = m_dir.filePath(QStringLiteral("quillon"));
+        QFile::copy(QStringLiteral(QUILLON_BINARY), m_binary);
+        QFile::setPermissions(m_binary, QFile::permissions(QStringLiteral(QUILLON_BINARY)));
+        QDir(m_dir.path()).mkpath(QStringLiteral("run"));
+        QFile::setPermissions(m_dir.filePath(QStringLiteral("run")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    ~PortableProgram()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    void start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath(QStringLiteral("run")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.remove(QStringLiteral("QUILLON_DESKTOP"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(QDir::tempPath());
+        m_process.start(m_binary, {});
+        m_process.waitForStarted(5000);
+    }
+
+    // The program's main window, by its caption; empty on time-out.
+    QString waitWindow(int timeoutMs = 15000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs && m_process.state() == QProcess::Running) {
+            const QString pid = QString::number(m_process.processId());
+            const QString found = xdotool(m_display, {"search", "--pid", pid, "--name", "^Quillon $"});
+            if (!found.isEmpty())
+                return found.section(QLatin1Char('\n'), 0, 0);
+            QThread::msleep(50);
+        }
+        return {};
+    }
+
+    QProcess& process() { return m_process; }
+
+private:
+    QString m_display;
+    QTemporaryDir m_dir;
+    QString m_binary;
+    QProcess m_process;
+};
+
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+}  // namespace
+
+TEST(MainWindow, StartsWithItsClassAndCaptionAndEndsInOrderOnSigterm)
+{
+    const QString display = testDisplay();
+    if (display.isEmpty())
+        GTEST_SKIP() << "no test display";
+    PortableProgram program(display);
+    program.start();
+    const QString window = program.waitWindow();
+    ASSERT_FALSE(window.isEmpty()) << "no window titled \"Quillon \"";
+
+    const QString wmClass = run(QStringLiteral("xprop"), {"-display", display, "-id", window, "WM_CLASS"});
+    EXPECT_TRUE(wmClass.endsWith(QStringLiteral("\"quillon\", \"Tfrmmain\""))) << wmClass.toStdString();
+    const QString geometry = xdotool(display, {"getwindowgeometry", window});
+    EXPECT_TRUE(geometry.contains(QStringLiteral("712x394"))) << geometry.toStdString();
+    for (const char* dir : {"plugin/COM", "plugin/DLL", "script", "pkg", "tools", "cfg"})
+        EXPECT_TRUE(QDir(program.path(QString::fromLatin1(dir))).exists()) << dir;
+
+    ::kill(pid_t(program.process().processId()), SIGTERM);
+    ASSERT_TRUE(program.process().waitForFinished(10000)) << "SIGTERM did not end the program";
+    EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process().exitCode(), 0);
+}
