@@ -49,12 +49,17 @@ bool makeDirectories(const QString& path)
     return true;
 }
 
-QString executableDirectory()
+QString executableFile()
 {
     QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
     if (exe.isEmpty() && QCoreApplication::instance())
         exe = QCoreApplication::applicationFilePath();
-    QString dir = QFileInfo(exe).absolutePath();
+    return exe;
+}
+
+QString executableDirectory()
+{
+    QString dir = QFileInfo(executableFile()).absolutePath();
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;

@@ -16,6 +16,9 @@ namespace quillon::base {
 // are ignored, as callers only want the directories to exist if they can.
 bool makeDirectories(const QString& path);
 
+// The running executable's full path (symbolic links resolved).
+QString executableFile();
+
 // The running executable's directory, with a trailing "/".
 QString executableDirectory();
 

@@ -20,4 +20,5 @@ for size in 16 32 48 256; do
   [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/quillon.png" ] || fail "no ${size}px icon"
 done
 [ -d "$prefix/share/quillon" ] || fail "no share/quillon folder"
+[ -s "$prefix/share/quillon/help.txt" ] || fail "no manual in share/quillon"
 echo "install: ok"

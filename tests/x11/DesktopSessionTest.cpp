@@ -68,6 +68,11 @@ public:
     {
         return XGetSelectionOwner(m_dpy, XInternAtom(m_dpy, name, False)) != 0;
     }
+    int width(Window w)
+    {
+        XWindowAttributes a{};
+        return XGetWindowAttributes(m_dpy, w, &a) ? a.width : 0;
+    }
     bool viewable(Window w)
     {
         XWindowAttributes a{};
@@ -134,11 +139,19 @@ private:
     Display* m_dpy = nullptr;
 };
 
+// The program's main window. The tray icon's window carries the same title and
+// class, so the icon (a few dozen pixels wide) is passed over.
 Window mainWindow()
 {
     const QStringList found =
         xdotool(testDisplay(), {"search", "--name", "^Quillon $"}).split('\n', Qt::SkipEmptyParts);
-    return found.isEmpty() ? 0 : found.first().toULong();
+    Looker look;
+    for (const QString& id : found) {
+        const Window w = id.toULong();
+        if (look.width(w) > 64)
+            return w;
+    }
+    return 0;
 }
 
 // The tray host and the window manager, started for one test.
@@ -160,15 +173,18 @@ struct Tray {
         Looker look;
         return panel ? look.below(panel, "Tfrmmain") : std::vector<Window>{};
     }
+    // The first of our icons once the tray has embedded and mapped it: a click
+    // on an icon that is reparented but not yet mapped lands on the panel.
     Window waitIcon()
     {
+        Looker look;
         Window icon = 0;
-        waitUntil([&] {
+        const bool shown = waitUntil([&] {
             const auto all = icons();
             icon = all.empty() ? 0 : all.front();
-            return icon != 0;
+            return icon != 0 && look.viewable(icon);
         });
-        return icon;
+        return shown ? icon : 0;
     }
     Client trayer;
     Window panel = 0;
