@@ -362,3 +362,19 @@ TEST_F(Window, TheTableAndTheStopKeyComeBackAfterARestart)
     EXPECT_EQ(window->EnabledKeys().value(QStringLiteral("F1")), "true");
     EXPECT_EQ(grabs(), (std::vector<std::pair<int, int>>{{0, 0x70}}));
 }
+
+TEST_F(Window, TheRunLogExpandsBelowTheTableAndCollapsesToItsBar)
+{
+    window->show();
+    QTest::qWait(20);
+    app::RunLogView* log = window->runLogView();
+    const int collapsed = log->height();
+    log->setExpanded(true);
+    QTest::qWait(20);
+    EXPECT_TRUE(log->expanded());
+    EXPECT_GT(log->height(), collapsed + 40) << "the log gets room to show its lines";
+    log->setExpanded(false);
+    QTest::qWait(20);
+    EXPECT_LE(log->height(), collapsed + 2);
+    EXPECT_GT(grid().height(), 200);
+}
