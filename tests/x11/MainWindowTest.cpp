@@ -85,6 +85,20 @@ public:
 
     QProcess& process() { return m_process; }
 
+    // Sends SIGTERM and waits for the end of the process and then for its
+    // windows to leave the display, so later tests never meet them.
+    bool terminate()
+    {
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(10000))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000 && !xdotool(m_display, {"search", "--name", "^Quillon $"}).isEmpty())
+            QThread::msleep(50);
+        return true;
+    }
+
 private:
     QString m_display;
     QTemporaryDir m_dir;
@@ -119,8 +133,7 @@ TEST(MainWindow, StartsWithItsClassAndCaptionAndEndsInOrderOnSigterm)
     for (const char* dir : {"plugin/COM", "plugin/DLL", "script", "pkg", "tools", "cfg"})
         EXPECT_TRUE(QDir(program.path(QString::fromLatin1(dir))).exists()) << dir;
 
-    ::kill(pid_t(program.process().processId()), SIGTERM);
-    ASSERT_TRUE(program.process().waitForFinished(10000)) << "SIGTERM did not end the program";
+    ASSERT_TRUE(program.terminate()) << "SIGTERM did not end the program";
     EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.process().exitCode(), 0);
 }
@@ -160,8 +173,7 @@ TEST(MainWindow, RestoresItsTableArmsItAfterStartUpAndSavesItOnSigterm)
     }
     EXPECT_FALSE(box.isEmpty()) << "pressing F7 never showed the restored row's box";
 
-    ::kill(pid_t(program.process().processId()), SIGTERM);
-    ASSERT_TRUE(program.process().waitForFinished(10000)) << "SIGTERM did not end the program";
+    ASSERT_TRUE(program.terminate()) << "SIGTERM did not end the program";
     EXPECT_EQ(program.process().exitCode(), 0);
     QFile saved(program.stateFile());
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
