@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include "app/ScriptBoxes.h"
+#include "desktop/ZenShortCut.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -11,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QFileInfo>
 
 using namespace quillon;
 using quillon::testing::WindowTest;
@@ -333,7 +336,24 @@ TEST_F(Window, TheTableAndTheStopKeyComeBackAfterARestart)
     grid().setCellText(0, 2, QStringLiteral("F2"));
     grid().setCellText(1, 2, path);
     grid().setCellText(3, 2, QString::fromUtf8(app::kRepeatRunMode));
-    window->StartWithSystemItem()->setChecked(true);
+    // The mark comes back because the start-up entry it wrote is still
+    // there (private autostart folders for the test).
+    QTemporaryDir xdg;
+    struct Folders {
+        explicit Folders(const QString& root)
+        {
+            qputenv("XDG_CONFIG_HOME", (root + "/home").toUtf8());
+            qputenv("XDG_CONFIG_DIRS", (root + "/dirs").toUtf8());
+        }
+        ~Folders()
+        {
+            qunsetenv("XDG_CONFIG_HOME");
+            qunsetenv("XDG_CONFIG_DIRS");
+        }
+    } folders(xdg.path());
+    window->StartWithSystemItem()->trigger();
+    ASSERT_TRUE(window->StartWithSystemItem()->isChecked());
+    ASSERT_TRUE(QFileInfo::exists(xdg.path() + "/dirs/autostart/" + desktop::TZenShortCut::startupEntryName()));
     // The stop key becomes F5 in the settings window.
     auto* settings = qobject_cast<QDialog*>(window->settingsWindow());
     ASSERT_NE(settings, nullptr);

@@ -481,6 +481,20 @@ public:
     }
 };
 
+QString stateFile(const Session& session)
+{
+    return session.programDir + "/quillonTfrmmain.stat";
+}
+
+// The "开机启动" mark as the state file keeps it: its last line, "-1" or "0".
+QByteArray savedStartMark(const Session& session)
+{
+    QFile file(stateFile(session));
+    if (!file.open(QIODevice::ReadOnly))
+        return "none";
+    return file.readAll().trimmed().split('\n').last().trimmed();
+}
+
 // Opens the tray icon's menu and picks "关闭", its only item.
 void trayClose(Window icon)
 {
@@ -502,10 +516,12 @@ TEST_F(DesktopSession, TheProgramReportsStartAndCloseWithExactFieldsAndTheTrayCl
     ASSERT_NE(icon, 0u) << program.output().toStdString();
     // The start-up report comes from the 500 ms timer.
     ASSERT_TRUE(server.waitForRequests(1, 8000));
+    ASSERT_FALSE(QFileInfo::exists(stateFile(session)));
 
     trayClose(icon);
     EXPECT_EQ(program.waitForExit(), 0) << program.output().toStdString();
     EXPECT_TRUE(waitUntil([&] { return tray.icons().empty(); }));
+    EXPECT_EQ(savedStartMark(session), "0");
 
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -615,4 +631,17 @@ TEST_F(DesktopSession, TheProgramsStartAtLogInEntryStartsItHiddenInTheTrayAndASe
     QThread::msleep(300);
     EXPECT_EQ(tray.icons().size(), 1u);
     EXPECT_TRUE(logIn.running());
+    ::kill(pid_t(logIn.pid()), SIGTERM);
+    ASSERT_EQ(logIn.waitForExit(), 0);
+    EXPECT_EQ(savedStartMark(session), "-1");
+
+    // The entry goes away behind the program's back: the mark saved as
+    // checked follows the folder at the next start.
+    ASSERT_TRUE(QFile::remove(file));
+    Quillon after(session);
+    after.start();
+    ASSERT_NE(after.waitWindow(), 0u);
+    ::kill(pid_t(after.pid()), SIGTERM);
+    ASSERT_EQ(after.waitForExit(), 0);
+    EXPECT_EQ(savedStartMark(session), "0");
 }
