@@ -645,3 +645,27 @@ TEST_F(DesktopSession, TheProgramsStartAtLogInEntryStartsItHiddenInTheTrayAndASe
     ASSERT_EQ(after.waitForExit(), 0);
     EXPECT_EQ(savedStartMark(session), "0");
 }
+
+TEST_F(DesktopSession, WithoutATrayTheProgramStartedHiddenStaysReachable)
+{
+    for (const bool withWm : {false, true}) {
+        SCOPED_TRACE(withWm ? "with a window manager" : "without a window manager");
+        std::unique_ptr<WindowManager> wm;
+        if (withWm)
+            wm = std::make_unique<WindowManager>();
+        Session fresh;
+        fresh.extra = session.extra;
+        Quillon program(fresh, {"hide"});
+        program.start();
+        Looker look;
+        Window w = 0;
+        ASSERT_TRUE(waitUntil([&] { return (w = mainWindow()) != 0; }, 15000));
+        // Viewable without a window manager, iconic with one: never withdrawn,
+        // also after the minimise has had time to happen.
+        EXPECT_TRUE(waitUntil([&] { return withWm ? look.wmState(w) == 3 : look.viewable(w); }));
+        QThread::msleep(500);
+        EXPECT_TRUE(look.viewable(w) || look.wmState(w) == 3) << "state " << look.wmState(w);
+        ::kill(pid_t(program.pid()), SIGTERM);
+        EXPECT_EQ(program.waitForExit(), 0);
+    }
+}
