@@ -669,3 +669,30 @@ TEST_F(DesktopSession, WithoutATrayTheProgramStartedHiddenStaysReachable)
         EXPECT_EQ(program.waitForExit(), 0);
     }
 }
+
+TEST_F(DesktopSession, ASecondStartWhileTheProgramHangsActivatesItsWindowAndEnds)
+{
+    WindowManager wm;
+    Quillon first(session);
+    first.start();
+    Looker look;
+    Window w = 0;
+    ASSERT_TRUE(waitUntil([&] { return (w = mainWindow()) != 0 && look.wmState(w) == 1; }, 15000));
+    Client other(testDisplay(), "xmessage", {"-name", "other", "in front"});
+    Window front = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        front = xdotool(testDisplay(), {"search", "--classname", "other"}).toULong();
+        return front != 0;
+    }));
+    xdotool(testDisplay(), {"windowactivate", "--sync", QString::number(front)});
+
+    ::kill(pid_t(first.pid()), SIGSTOP);
+    Quillon second(session);
+    second.start();
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_TRUE(waitUntil([&] {
+        return xdotool(testDisplay(), {"getactivewindow"}).toULong() == w;
+    }));
+    ::kill(pid_t(first.pid()), SIGCONT);
+    EXPECT_TRUE(first.running());
+}
