@@ -331,3 +331,17 @@ TEST_F(Dispatch, ReleasingAKeyThatStopsItsBusyDownLetsGoOfItsKeys)
     EXPECT_EQ(keyReleases(*desktop, 0x10), 1);
     EXPECT_TRUE(waitPresses('U', 1));
 }
+
+TEST_F(Dispatch, ArmingAKeyAnotherProgramGrabbedSaysSoInTheRunLog)
+{
+    desktop->holdForeignGrab(0, 0x71);
+    bind(1, QStringLiteral("F2"), script(QStringLiteral("a.txt"), busyScript(10)));
+    const std::vector<app::RunLogEntry> entries = window->runLog().entriesAfter(0);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].key, "F2");
+    EXPECT_TRUE(entries[0].description.contains(QStringLiteral("could not be grabbed")))
+        << entries[0].description.toStdString();
+    EXPECT_TRUE(entries[0].description.contains(QStringLiteral("other program")));
+    // The row is armed all the same: the key state still drives it.
+    EXPECT_EQ(window->EnabledKeys().value(QStringLiteral("F2")), "true");
+}
