@@ -345,3 +345,11 @@ TEST_F(Dispatch, ArmingAKeyAnotherProgramGrabbedSaysSoInTheRunLog)
     // The row is armed all the same: the key state still drives it.
     EXPECT_EQ(window->EnabledKeys().value(QStringLiteral("F2")), "true");
 }
+
+TEST(RunLogText, AKeyNoticeIsNotShownAsAScriptThatFailedToLoad)
+{
+    app::RunLogEntry notice{{}, QStringLiteral("F2"), {}, -1, 0, 0, QStringLiteral("grab refused")};
+    const QString text = app::formatRunLogEntry(notice);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("F2  grab refused"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("脚本载入失败")));
+}
