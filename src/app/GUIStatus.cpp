@@ -393,6 +393,10 @@ void TGUIStatus::Load(const QString& fileName)
 {
     const QString name = chooseFileName(fileName);
     base::makeDirectories(QFileInfo(name).absolutePath());
+    // Only a regular file: opening a pipe or a device of that name would
+    // wait for a writer or read for ever.
+    if (!QFileInfo(name).isFile())
+        return;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileSize)
         return;

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -117,6 +118,15 @@ void RunLogView::setExpanded(bool on)
     if (m_bar->isChecked() != on)
         m_bar->setChecked(on);
     updateBar();
+    // Below the table in a splitter, which would otherwise keep the log at
+    // the bar's height: expanded it takes a third, collapsed only the bar.
+    if (auto* splitter = qobject_cast<QSplitter*>(parentWidget()); splitter && splitter->count() == 2) {
+        QList<int> sizes = splitter->sizes();
+        const int total = sizes[0] + sizes[1];
+        const int bar = m_bar->sizeHint().height();
+        const int mine = on ? std::max(total / 3, bar + 60) : bar;
+        splitter->setSizes({std::max(0, total - mine), mine});
+    }
 }
 
 QString RunLogView::text() const

@@ -95,8 +95,12 @@ int ScriptBoxes::show(const QString& prompt, int buttons, const QString& title, 
     const bool shown = base::callOnOwnerThread(m_gui, [&, state] {
         if (!self)
             return;
-        auto* box = new QMessageBox(iconOf(buttons), title.isEmpty() ? QString::fromLatin1(kScriptBoxCaption) : title,
-                                    prompt, buttonsOf(buttons));
+        // Texts of the box's own, not shared with the run's strings: the box
+        // outlives this call and frees them on this thread.
+        const QString caption = title.isEmpty() ? QString::fromLatin1(kScriptBoxCaption)
+                                                : QString(title.constData(), title.size());
+        auto* box = new QMessageBox(iconOf(buttons), caption, QString(prompt.constData(), prompt.size()),
+                                    buttonsOf(buttons));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setObjectName(QStringLiteral("ScriptBox"));
         state->box = box;

@@ -64,13 +64,10 @@ void Tfrmmain::stopBusyRunsLastToFirst()
 {
     // Every busy run is asked first, so all of them wind down together and
     // the stops below each wait only for what is left of their own run.
-    std::vector<script::tscriptthrd*> busy;
     for (auto it = m_runs.rbegin(); it != m_runs.rend(); ++it) {
         script::tscriptthrd* run = (*it)->run.get();
-        if (run->busy()) {
+        if (run->busy())
             run->Engine()->requestStop();
-            busy.push_back(run);
-        }
     }
     // By index: runs made by handlers re-entered during a stop are appended
     // and never move the ones before them.

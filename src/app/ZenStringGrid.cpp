@@ -5,6 +5,7 @@
 #include "base/ZeMath.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -317,9 +318,8 @@ void TZenStringGrid::buttonClicked()
 bool TZenStringGrid::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusOut) {
-        const auto* focus = static_cast<QFocusEvent*>(event);
         // The list's own pop-up takes the focus while it is open.
-        if (focus->reason() != Qt::PopupFocusReason) {
+        if (!comboPopupOpen()) {
             if (watched == m_comboBox && m_comboBox->isVisible()) {
                 setSelectCell(m_comboBox->currentText());
                 m_comboBox->hide();
@@ -331,10 +331,18 @@ bool TZenStringGrid::eventFilter(QObject* watched, QEvent* event)
     return QTableWidget::eventFilter(watched, event);
 }
 
+bool TZenStringGrid::comboPopupOpen() const
+{
+    // Seen by the list's view being shown: the focus event's reason is not
+    // enough, as on X11 the pop-up window taking the focus reads as a change
+    // of the active window.
+    return m_comboBox->view() && m_comboBox->view()->isVisible();
+}
+
 void TZenStringGrid::focusOutEvent(QFocusEvent* event)
 {
     QWidget* next = QApplication::focusWidget();
-    if (event->reason() != Qt::PopupFocusReason && !(next && isAncestorOf(next)))
+    if (!comboPopupOpen() && !(next && isAncestorOf(next)))
         m_comboBox->hide();
     QTableWidget::focusOutEvent(event);
 }

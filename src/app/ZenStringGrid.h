@@ -138,6 +138,7 @@ private:
     void showButton(int col, int row);
     void setEditing(bool on);
     void comboTextChanged(const QString& text);
+    bool comboPopupOpen() const;
     void buttonClicked();
     void updateHint(const QPoint& pos, const QPoint& globalPos);
     bool autoIncDecKey(int key);

@@ -279,6 +279,12 @@ void Tfrmmain::FormShow()
 
 void Tfrmmain::closeEvent(QCloseEvent* event)
 {
+    // Quitting closes every window: after the exit command, whose saved
+    // table is the one before its stop-key press, nothing more is saved.
+    if (m_exiting) {
+        event->accept();
+        return;
+    }
     // Close query: the window goes to the tray and the table is saved; the
     // close goes ahead and runs the exit command.
     trayMinimize();

@@ -124,6 +124,9 @@ public:
     // The manual and settings windows, made after the main window; the
     // settings window writes the table's header and sets GlobalStopKey.
     void createSettingsWindows();
+    QWidget* settingsWindow() const { return m_settings; }
+    // The window's state file: <program folder><executable>Tfrmmain.stat.
+    QString stateFileName() const;
 
 public slots:
     void FormCreate();

@@ -3,50 +3,70 @@
 // settings window keeps the global stop key and writes the table's header.
 #include "app/fmmain.h"
 
-#include "app/GlobalStopKey.h"
+#include "app/GUIStatus.h"
 #include "app/ZenStringGrid.h"
-#include "input/ZenKeybd.h"
+#include "app/fmCfgGlobal.h"
+#include "app/fmHelp.h"
+#include "base/ZeMath.h"
+
+#include <QFileInfo>
 
 namespace quillon::app {
 
 namespace {
 
-// The header row as the settings window writes it, for the stop key `name`.
-QString headerText(const QString& name)
+// <program folder>/<executable's file name><window class>.stat
+QString stateFileIn(const QString& programDir, const char* windowClass)
 {
-    const QChar cr(13);
-    return QStringLiteral("触发开关键") + cr + QStringLiteral("脚本") + cr + QStringLiteral("启用(") + name
-        + QStringLiteral("全)") + cr + QStringLiteral("模式") + cr + QStringLiteral("奇匣包配置");
+    return programDir + QFileInfo(base::executableFile()).fileName() + QString::fromLatin1(windowClass)
+        + QStringLiteral(".stat");
 }
 
 }  // namespace
 
+QString Tfrmmain::stateFileName() const
+{
+    return stateFileIn(m_programDir, kMainClass);
+}
+
 void Tfrmmain::registerState()
 {
-    // TGUIStatus: register m_grid and m_autoStart with flags 0 here.
+    auto* store = new TGUIStatus(this);
+    store->setObjectName(QStringLiteral("GUIStatus1"));
+    store->Register(m_grid, 0);
+    store->Register(m_autoStart, 0);
+    m_stateStore = store;
 }
 
 void Tfrmmain::loadState()
 {
-    // TGUIStatus: Load() here.
+    if (auto* store = qobject_cast<TGUIStatus*>(m_stateStore))
+        store->Load(stateFileName());
 }
 
 void Tfrmmain::saveState()
 {
-    // TGUIStatus: Save() here.
+    if (auto* store = qobject_cast<TGUIStatus*>(m_stateStore))
+        store->Save(stateFileName());
 }
 
 void Tfrmmain::createSettingsWindows()
 {
-    // TfrmHelp and TfrmCfgGlobal(m_grid, this) are made here, the latter's
-    // FormCreate publishing the header and GlobalStopKey. Until then the
-    // header names the stop key the program runs with.
-    m_grid->setRowText(0, headerText(m_keybd.CodeToName(GlobalStopKey.load())));
+    if (m_settings)
+        return;
+    m_help = new TfrmHelp(this);
+    m_help->setObjectName(QStringLiteral("frmHelp"));
+    auto* settings = new TfrmCfgGlobal(m_grid, this);
+    settings->setObjectName(QStringLiteral("frmCfgGlobal"));
+    settings->SetStateFileName(stateFileIn(m_programDir, "TfrmCfgGlobal"));
+    m_settings = settings;
+    settings->FormCreate();
 }
 
 void Tfrmmain::showSettings()
 {
-    // TfrmCfgGlobal: shown modally here; its FormClose publishes the key.
+    if (auto* settings = qobject_cast<TfrmCfgGlobal*>(m_settings))
+        settings->exec();  // its close publishes the key
 }
 
 }  // namespace quillon::app

@@ -23,6 +23,7 @@
 
 #include <memory>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using quillon::app::TGUIStatus;
@@ -220,6 +221,16 @@ TEST_F(GUIStatusTest, BinaryGarbageNeverCrashesAndNeverFillsTheWindow)
             EXPECT_EQ(w.grid->rowCount(), 3);
         }
     }
+}
+
+TEST_F(GUIStatusTest, APipeOrAFolderOfThatNameIsNotRead)
+{
+    ASSERT_EQ(::mkfifo(path("pipe.stat").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.stat"));
+    Window w;
+    w.status.Load(path("pipe.stat"));  // would wait for a writer for ever
+    w.status.Load(path("folder.stat"));
+    EXPECT_EQ(w.grid->rowCount(), 3);
 }
 
 TEST_F(GUIStatusTest, StaleFirstLineLoadsWhenTheRestReadsAsThisWindow)

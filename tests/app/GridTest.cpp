@@ -2,6 +2,7 @@
 // combo and button cells, and the header row.
 #include "app/ZenStringGrid.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -152,4 +153,18 @@ TEST_F(Grid, RowTextSplitsAtLineEndsAndDeleteRowMovesRowsUp)
     grid.DeleteRow(3);
     EXPECT_EQ(grid.rowCount(), 5);
     EXPECT_EQ(grid.cellText(0, 3), "y");
+}
+
+TEST_F(Grid, TheDropDownStaysWhileItsListIsOpenWhateverTheFocusReason)
+{
+    press(2, 3);
+    ASSERT_TRUE(grid.Combo()->isVisible());
+    grid.Combo()->showPopup();
+    // On X11 the list's pop-up taking the focus reads as a change of window.
+    QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(grid.Combo(), &away);
+    EXPECT_TRUE(grid.Combo()->isVisible());
+    grid.Combo()->hidePopup();
+    QApplication::sendEvent(grid.Combo(), &away);
+    EXPECT_FALSE(grid.Combo()->isVisible()) << "closed list: losing the focus hides it";
 }

@@ -51,6 +51,7 @@ protected:
         options.startHidden = startHidden;
         window = std::make_unique<app::Tfrmmain>(options);
         window->FormCreate();
+        window->createSettingsWindows();
         window->tmr1()->stop();
     }
 

@@ -6,6 +6,8 @@
 #include "app/ScriptBoxes.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
@@ -322,4 +324,57 @@ TEST_F(HiddenWindow, StartedHiddenGoesAwayOnceAndComesBackWhenShownAgain)
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->isMinimized());
     EXPECT_EQ(grid().currentColumn(), 2) << "the show handler selects the armed column";
+}
+
+TEST_F(Window, TheTableAndTheStopKeyComeBackAfterARestart)
+{
+    const QString path = script(QStringLiteral("a.txt"), busyScript(100));
+    bind(1, QStringLiteral("F1"), path);
+    grid().setCellText(0, 2, QStringLiteral("F2"));
+    grid().setCellText(1, 2, path);
+    grid().setCellText(3, 2, QString::fromUtf8(app::kRepeatRunMode));
+    window->StartWithSystemItem()->setChecked(true);
+    // The stop key becomes F5 in the settings window.
+    auto* settings = qobject_cast<QDialog*>(window->settingsWindow());
+    ASSERT_NE(settings, nullptr);
+    settings->open();
+    QTest::keyClick(settings->findChild<QLineEdit*>(), Qt::Key_F5);
+    settings->accept();
+    EXPECT_EQ(cell(2, 0), "启用(F5全)");
+    EXPECT_EQ(app::GlobalStopKey.load(), 0x74);
+
+    window->N26Click();
+    ASSERT_TRUE(QFile::exists(window->stateFileName()));
+    window.reset();
+    app::GlobalStopKey = app::DefaultGlobalStopKey;
+    makeWindow();
+
+    EXPECT_EQ(cell(0, 1), "F1");
+    EXPECT_EQ(cell(1, 1), path);
+    EXPECT_EQ(cell(2, 1), "true") << "saved before the exit's stop-key press toggled it";
+    EXPECT_EQ(cell(3, 2), "重复启动");
+    EXPECT_EQ(grid().rowCount(), 99);
+    EXPECT_TRUE(window->StartWithSystemItem()->isChecked());
+    EXPECT_EQ(cell(2, 0), "启用(F5全)");
+    EXPECT_EQ(app::GlobalStopKey.load(), 0x74);
+    EXPECT_TRUE(grabs().empty()) << "restored rows are armed by the timer only";
+    window->tmr1Timer();
+    EXPECT_EQ(window->EnabledKeys().value(QStringLiteral("F1")), "true");
+    EXPECT_EQ(grabs(), (std::vector<std::pair<int, int>>{{0, 0x70}}));
+}
+
+TEST_F(Window, TheRunLogExpandsBelowTheTableAndCollapsesToItsBar)
+{
+    window->show();
+    QTest::qWait(20);
+    app::RunLogView* log = window->runLogView();
+    const int collapsed = log->height();
+    log->setExpanded(true);
+    QTest::qWait(20);
+    EXPECT_TRUE(log->expanded());
+    EXPECT_GT(log->height(), collapsed + 40) << "the log gets room to show its lines";
+    log->setExpanded(false);
+    QTest::qWait(20);
+    EXPECT_LE(log->height(), collapsed + 2);
+    EXPECT_GT(grid().height(), 200);
 }
