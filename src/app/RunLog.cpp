@@ -12,6 +12,9 @@ namespace quillon::app {
 QString formatRunLogEntry(const RunLogEntry& entry)
 {
     const QString when = entry.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    // A notice about a trigger key rather than a script (a refused grab).
+    if (entry.line < 0 && entry.script.isEmpty())
+        return QStringLiteral("%1  %2  %3").arg(when, entry.key, entry.description);
     if (entry.line < 0)
         return QStringLiteral("%1  %2  %3  脚本载入失败 (%4): %5")
             .arg(when, entry.key, entry.script)

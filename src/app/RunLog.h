@@ -28,8 +28,8 @@ namespace quillon::app {
 struct RunLogEntry {
     QDateTime time;
     QString key;          // the run's key: F1, or F1_2 for a repeat run
-    QString script;       // the script file as the row names it
-    int line = -1;        // -1: the file could not be loaded
+    QString script;       // the script file as the row names it; empty: a key notice
+    int line = -1;        // -1: the file could not be loaded (or a key notice)
     int column = 0;
     int number = 0;
     QString description;

@@ -25,9 +25,10 @@ void answerWithBridge(script::TScripert& engine, SysParamBridge& bridge)
         if (!bridge.query(word, text, &error))
             failLine(error);
     };
-    engine.OnSetSysParam = [&bridge](script::TScripert*, QString& word, QString& text, auto&) {
+    engine.OnSetSysParam = [&bridge](script::TScripert* sender, QString& word, QString& text, auto&) {
         QString error;
-        if (!bridge.command(word, text, &error))
+        // Keys a run presses are held under its engine, released when it stops.
+        if (!bridge.command(word, text, &error, sender))
             failLine(error);
     };
 }

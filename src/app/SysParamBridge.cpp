@@ -111,8 +111,18 @@ bool SysParamBridge::query(const QString& word, QString& content, QString* error
     return true;
 }
 
-bool SysParamBridge::mouseAction(const QString& button, QString* error)
+bool SysParamBridge::mouseAction(const QString& button, QString* error, input::HeldInput::Holder holder)
 {
+    if (m_held) {
+        using HeldAction = platform::Result (input::HeldInput::*)(input::HeldInput::Holder);
+        static const std::pair<QLatin1StringView, HeldAction> kHeld[] = {
+            {words::kLeftDown, &input::HeldInput::LeftDown},   {words::kLeftUp, &input::HeldInput::LeftUp},
+            {words::kRightDown, &input::HeldInput::RightDown}, {words::kRightUp, &input::HeldInput::RightUp}};
+        for (const auto& [name, action] : kHeld) {
+            if (button == name)
+                return succeeded((m_held->*action)(holder), error);
+        }
+    }
     using Action = platform::Result (input::TZeMouse::*)();
     static const std::pair<QLatin1StringView, Action> kActions[] = {
         {words::kLeftClick, &input::TZeMouse::LeftClick}, {words::kRightClick, &input::TZeMouse::RightClick},
@@ -125,9 +135,17 @@ bool SysParamBridge::mouseAction(const QString& button, QString* error)
     return true;  // any other word does nothing
 }
 
-bool SysParamBridge::command(const QString& word, const QString& content, QString* error)
+bool SysParamBridge::command(const QString& word, const QString& content, QString* error,
+                             input::HeldInput::Holder holder)
 {
     const QStringList pieces = base::split(content, QStringLiteral(","));
+    if (m_held && (word == words::kKeyDown || word == words::kKeyUp)) {
+        if (!needPieces(word, pieces, 1, error))
+            return false;
+        return succeeded(word == words::kKeyDown ? m_held->KeyDown(holder, pieces[0])
+                                                 : m_held->KeyUp(holder, pieces[0]),
+                         error);
+    }
     using KeyAction = platform::Result (input::TZenKeybd::*)(const QString&);
     KeyAction keyAction = word == words::kKey       ? &input::TZenKeybd::KeyPress
                           : word == words::kKeyDown ? &input::TZenKeybd::KeyDown
@@ -138,7 +156,7 @@ bool SysParamBridge::command(const QString& word, const QString& content, QStrin
                && succeeded((m_keybd.*keyAction)(pieces[0]), error);
     }
     if (word == words::kMouse)
-        return needPieces(word, pieces, 1, error) && mouseAction(pieces[0], error);
+        return needPieces(word, pieces, 1, error) && mouseAction(pieces[0], error, holder);
     if (word == words::kSetHText || word == words::kSetHClick) {
         const bool setText = word == words::kSetHText;
         platform::WindowHandle handle = 0;
@@ -160,8 +178,10 @@ DesktopBridge::DesktopBridge(std::shared_ptr<platform::Desktop> desktop)
       m_keybd(m_desktop->keyboard()),
       m_mouse(m_desktop->mouse()),
       m_windows(m_desktop->windows()),
+      m_held(m_keybd, m_mouse),
       m_bridge(m_keybd, m_mouse, m_windows)
 {
+    m_bridge.setHeldInput(&m_held);
 }
 
 }  // namespace quillon::app

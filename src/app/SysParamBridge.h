@@ -10,6 +10,7 @@
 #pragma once
 
 #include "input/GMWindow.h"
+#include "input/HeldInput.h"
 #include "input/ZeMouse.h"
 #include "input/ZenKeybd.h"
 
@@ -31,17 +32,22 @@ public:
     bool query(const QString& word, QString& content, QString* error = nullptr);
 
     // Carries out the command `word` (exact case) with `content`; unknown
-    // words and mouse words do nothing. Fails as query() does.
-    bool command(const QString& word, const QString& content, QString* error = nullptr);
+    // words and mouse words do nothing. Fails as query() does. With held
+    // input set, keys and buttons pressed by kdown and mouse "ldown"/"rdown"
+    // are remembered under `holder` (the run's engine) until released.
+    bool command(const QString& word, const QString& content, QString* error = nullptr,
+                 input::HeldInput::Holder holder = nullptr);
+    void setHeldInput(input::HeldInput* held) { m_held = held; }
 
 private:
     bool findHandle(const QStringList& pieces, QString& content, QString* error);
     bool findChild(const QStringList& pieces, QString& content, QString* error);
-    bool mouseAction(const QString& button, QString* error);
+    bool mouseAction(const QString& button, QString* error, input::HeldInput::Holder holder);
 
     input::TZenKeybd& m_keybd;
     input::TZeMouse& m_mouse;
     input::TGMWindow& m_windows;
+    input::HeldInput* m_held = nullptr;
 };
 
 // A bridge with its own keyboard simulator, mouse simulator and window
@@ -52,12 +58,15 @@ public:
     explicit DesktopBridge(std::shared_ptr<platform::Desktop> desktop);
     SysParamBridge& bridge() { return m_bridge; }
     platform::Desktop& desktop() { return *m_desktop; }
+    // What the runs using this bridge hold down.
+    input::HeldInput& held() { return m_held; }
 
 private:
     std::shared_ptr<platform::Desktop> m_desktop;
     input::TZenKeybd m_keybd;
     input::TZeMouse m_mouse;
     input::TGMWindow m_windows;
+    input::HeldInput m_held;
     SysParamBridge m_bridge;
 };
 

@@ -77,6 +77,8 @@ void Tfrmmain::stopBusyRunsLastToFirst()
             run->Stop();
         run->ReloadOnStart = true;
     }
+    // Nothing a stopped run pressed stays down in other programs.
+    m_bridge->held().ReleaseEverything();
 }
 
 void Tfrmmain::pressBoundKey(const QString& name, int row)
@@ -129,7 +131,7 @@ void Tfrmmain::pressBusyRepeat(const QString& name, int row)
 
 void Tfrmmain::pressBusySingle(script::tscriptthrd* run, int row)
 {
-    run->Stop();
+    stopAndRelease(run);
     if (leaving() || sectionEmpty(run, QStringLiteral("final"), true))
         return;
     // The stop let other handlers run: one of them may have started the run
@@ -167,7 +169,7 @@ void Tfrmmain::ZenDxInput1KeyUp(int Key, const QString& KeyName)
         // is blank keeps its busy section running.
         if (sectionEmpty(run, QStringLiteral("up"), false))
             return;
-        run->Stop();
+        stopAndRelease(run);
         if (leaving() || run->busy())
             return;
     }

@@ -55,6 +55,15 @@ Tfrmmain::Tfrmmain(Options options, QWidget* parent)
         m_hotKeys = m_ownHotKeys.get();
     }
     m_runLog = new RunLog(this);
+    if (m_ownHotKeys) {
+        // Another program grabbed the key first: the trigger still works
+        // from the key state, but the key also reaches that program.
+        m_ownHotKeys->OnGrabRefused = [log = m_runLog](const QString& name, int, const QString& reason) {
+            log->add({{}, name, {}, -1, 0, 0,
+                      QStringLiteral("the key %1 could not be grabbed (%2); it may also reach the other program")
+                          .arg(name, reason)});
+        };
+    }
     m_boxes = new ScriptBoxes(this);
     buildControls();
     buildMenus();

@@ -202,6 +202,7 @@ private:
     bool sectionEmpty(script::tscriptthrd* run, const QString& section, bool missingIsEmpty) const;
 
     // fmmainRuns.cpp
+    void stopAndRelease(script::tscriptthrd* run);
     script::tscriptthrd* createRun(const QString& runKey, const QString& baseKey, int row);
     bool startRun(script::tscriptthrd* run, int row);
     void setRunScript(script::tscriptthrd* run, const QString& path);

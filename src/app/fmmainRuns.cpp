@@ -46,7 +46,14 @@ QStringList Tfrmmain::runningScriptKeys() const
 void Tfrmmain::stopRun(const QString& runKey)
 {
     if (script::tscriptthrd* run = runningScript(runKey); run && run->busy())
-        run->Stop();
+        stopAndRelease(run);
+}
+
+void Tfrmmain::stopAndRelease(script::tscriptthrd* run)
+{
+    // A stopped run never reaches its own kup: what it holds is let go.
+    run->Stop();
+    m_bridge->held().ReleaseAll(run->Engine());
 }
 
 script::tscriptthrd* Tfrmmain::createRun(const QString& runKey, const QString& baseKey, int row)
@@ -155,6 +162,8 @@ void Tfrmmain::freeRuns()
         entry->run->Stop();
         entry.reset();
     }
+    if (m_bridge)
+        m_bridge->held().ReleaseEverything();
 }
 
 }  // namespace quillon::app

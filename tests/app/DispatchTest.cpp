@@ -272,3 +272,84 @@ TEST_F(Dispatch, AnExitWhileAMessageWaitsForTheUserClosesItAndRuns)
     EXPECT_TRUE(QTest::qWaitFor([this] { return ended == 1; }, 5000));
     EXPECT_EQ(cell(2, 1), "false");
 }
+
+namespace {
+
+// Releases of `vk` the scripts or the window made on the simulated desktop.
+int keyReleases(const platform::SimDesktop& desktop, int vk)
+{
+    int n = 0;
+    for (const platform::SimEvent& e : desktop.events())
+        n += e.kind == platform::SimEvent::Kind::Key && e.code == vk && (e.flags & platform::kKeyUp);
+    return n;
+}
+
+// Holds Shift and the left button, then stays busy.
+const QString kHoldingScript = QStringLiteral(
+    "section down\nkdown \"shift\"\nmouse \"ldown\"\ndelay 10000\nend section\n"
+    "section up\nkey \"u\"\nend section\n");
+
+}  // namespace
+
+TEST_F(Dispatch, AStoppedRunLetsGoOfWhatItHeldAndOnlyOfThat)
+{
+    bind(1, QStringLiteral("F1"), script(QStringLiteral("hold.txt"), kHoldingScript));
+    bind(2, QStringLiteral("F2"), script(QStringLiteral("ctrl.txt"),
+                                         QStringLiteral("section down\nkdown \"ctrl\"\nend section\n"
+                                                        "section up\n\nend section\n")));
+    press(QStringLiteral("F2"));
+    ASSERT_TRUE(waitPresses(0x11, 1));
+    ASSERT_TRUE(waitIdle(QStringLiteral("F2")));
+    press(QStringLiteral("F1"));
+    ASSERT_TRUE(waitPresses(0x10, 1));
+    ASSERT_TRUE(busy(QStringLiteral("F1")));
+    EXPECT_EQ(keyReleases(*desktop, 0x10), 0);
+
+    // A second press stops the single run: Shift and the button go up,
+    // while the Ctrl that F2's finished section holds stays down.
+    press(QStringLiteral("F1"));
+    EXPECT_FALSE(busy(QStringLiteral("F1")));
+    EXPECT_EQ(keyReleases(*desktop, 0x10), 1);
+    EXPECT_EQ(keyReleases(*desktop, 0x11), 0);
+    int leftUps = 0;
+    for (const platform::SimEvent& e : desktop->events())
+        leftUps += e.kind == platform::SimEvent::Kind::Mouse && (e.code & platform::kMouseLeftUp);
+    EXPECT_EQ(leftUps, 1);
+
+    // The stop key lets go of everything, the finished run's Ctrl too.
+    pressStopKey();
+    EXPECT_EQ(keyReleases(*desktop, 0x11), 1);
+    EXPECT_EQ(keyReleases(*desktop, 0x10), 1) << "Shift was released already";
+}
+
+TEST_F(Dispatch, ReleasingAKeyThatStopsItsBusyDownLetsGoOfItsKeys)
+{
+    bind(1, QStringLiteral("F1"), script(QStringLiteral("hold.txt"), kHoldingScript));
+    press(QStringLiteral("F1"));
+    ASSERT_TRUE(waitPresses(0x10, 1));
+    release(QStringLiteral("F1"));
+    EXPECT_EQ(keyReleases(*desktop, 0x10), 1);
+    EXPECT_TRUE(waitPresses('U', 1));
+}
+
+TEST_F(Dispatch, ArmingAKeyAnotherProgramGrabbedSaysSoInTheRunLog)
+{
+    desktop->holdForeignGrab(0, 0x71);
+    bind(1, QStringLiteral("F2"), script(QStringLiteral("a.txt"), busyScript(10)));
+    const std::vector<app::RunLogEntry> entries = window->runLog().entriesAfter(0);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].key, "F2");
+    EXPECT_TRUE(entries[0].description.contains(QStringLiteral("could not be grabbed")))
+        << entries[0].description.toStdString();
+    EXPECT_TRUE(entries[0].description.contains(QStringLiteral("other program")));
+    // The row is armed all the same: the key state still drives it.
+    EXPECT_EQ(window->EnabledKeys().value(QStringLiteral("F2")), "true");
+}
+
+TEST(RunLogText, AKeyNoticeIsNotShownAsAScriptThatFailedToLoad)
+{
+    app::RunLogEntry notice{{}, QStringLiteral("F2"), {}, -1, 0, 0, QStringLiteral("grab refused")};
+    const QString text = app::formatRunLogEntry(notice);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("F2  grab refused"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("脚本载入失败")));
+}
