@@ -11,7 +11,7 @@ namespace {
 // 255-byte ones, and window text travels in 256: one byte goes to the NUL.
 constexpr int kSearchTextBytes = 179;
 constexpr int kListTextBytes = 254;
-constexpr int kWindowTextBytes = 255;
+constexpr int kWindowTextChars = 255;
 
 int utf8Length(char32_t cp)
 {
@@ -204,7 +204,14 @@ bool TGMWindow::ActivateWindow(WindowHandle window)
 
 QString TGMWindow::WindowText(WindowHandle window)
 {
-    return cutToBytes(m_windows.title(window), kWindowTextBytes);
+    // The 256-character buffer counts characters: counted in UTF-8 bytes a
+    // Chinese title would lose two thirds of its length.
+    QString text = m_windows.title(window);
+    if (text.size() > kWindowTextChars) {
+        const bool splitsPair = text.at(kWindowTextChars - 1).isHighSurrogate();
+        text.truncate(kWindowTextChars - (splitsPair ? 1 : 0));
+    }
+    return text;
 }
 
 bool TGMWindow::SetWindowText(WindowHandle window, const QString& text)

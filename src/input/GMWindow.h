@@ -65,7 +65,7 @@ public:
     // Shows, raises and activates the window. False for a bad handle.
     bool ActivateWindow(WindowHandle window);
 
-    // The window's text (its title) cut to 255 bytes; empty for a bad handle.
+    // The window's text (its title) cut to 255 characters; empty for a bad handle.
     QString WindowText(WindowHandle window);
     // Sets the window's text, up to its first NUL. False for a bad handle.
     bool SetWindowText(WindowHandle window, const QString& text);

@@ -90,6 +90,10 @@ TEST_F(Bridge, GethtxtReadsUpTo255BytesAndBadHandlesGiveEmptyText)
     desktop->addWindow(QString::fromUtf8("中文标题"), "D");
     EXPECT_EQ(ask("gethtxt", "," + QString::number(w) + ","), QString(255, 'x'));
     EXPECT_EQ(ask("gethtxt", "," + QString::number(w + 1) + ","), QString::fromUtf8("中文标题"));
+    // The cut counts characters, not UTF-8 bytes.
+    const QString chinese = QString(300, QChar(0x4E2D));
+    const auto c = desktop->addWindow(chinese, "E");
+    EXPECT_EQ(ask("gethtxt", "," + QString::number(c) + ","), chinese.left(255));
     EXPECT_EQ(ask("gethtxt", ",99999,"), "");
     EXPECT_EQ(ask("gethtxt", ",-5,"), "");
     EXPECT_EQ(ask("gethtxt", ",0,"), "");

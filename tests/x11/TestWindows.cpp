@@ -59,9 +59,27 @@ std::uint32_t TestWindows::create(const QString& title, const QString& className
     XSetClassHint(dpy, w, &hint);
     if (owner)
         XSetTransientForHint(dpy, w, owner);
+    if (!parent) {
+        // A window manager places windows where it likes unless the program
+        // asked for the place itself.
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize;
+        hints.x = x;
+        hints.y = y;
+        hints.width = width;
+        hints.height = height;
+        XSetWMNormalHints(dpy, w, &hints);
+    }
     XMapWindow(dpy, w);
     XSync(dpy, False);
     d->windows.push_back(w);
+    // Under a window manager the map is a request it grants when it has
+    // framed the window: wait until the window can be seen.
+    QElapsedTimer timer;
+    timer.start();
+    for (XWindowAttributes a{}; timer.elapsed() < 3000; QThread::msleep(10))
+        if (XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable)
+            break;
     return static_cast<std::uint32_t>(w);
 }
 
@@ -101,6 +119,12 @@ void TestWindows::warpPointer(int x, int y)
     XSync(d->display, False);
 }
 
+void TestWindows::origin(std::uint32_t window, int& x, int& y)
+{
+    Window child = 0;
+    XTranslateCoordinates(d->display, window, DefaultRootWindow(d->display), 0, 0, &x, &y, &child);
+}
+
 Client::Client(const QString& display, const QString& program, const QStringList& args)
     : m_display(display), m_program(program), m_args(args)
 {
@@ -129,7 +153,7 @@ std::uint32_t Client::waitWindow(const QStringList& criteria, int timeoutMs)
     timer.start();
     while (timer.elapsed() < timeoutMs) {
         const QStringList found =
-            xdotool(m_display, QStringList{"search", "--maxdepth", "1"} + criteria)
+            xdotool(m_display, QStringList{"search"} + criteria)
                 .split('\n', Qt::SkipEmptyParts);
         if (!found.isEmpty())
             return found.last().toUInt();

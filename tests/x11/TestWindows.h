@@ -33,6 +33,8 @@ public:
     // Root-relative pointer position.
     void pointer(int& x, int& y);
     void warpPointer(int x, int y);
+    // Root-relative position of the window's own origin (inside any frame).
+    void origin(std::uint32_t window, int& x, int& y);
 
 private:
     struct Impl;

@@ -126,16 +126,12 @@ public:
     // A lost connection ends the process in Xlib, so an open one can be read.
     Result status() override { return Result::success(); }
 
+    // Every child of the root, top first, hidden and unmanaged ones too: the
+    // window manager's client list would miss override-redirect and unmapped
+    // windows and a window mapped a moment ago. A frame stands for its client.
     std::vector<WindowHandle> topLevelWindows() override
     {
         std::lock_guard lock(m_c->mutex());
-        Property stacking;
-        if (readProperty(m_d, m_c->root(), m_c->atoms().netClientListStacking, stacking)
-            && stacking.type == XA_WINDOW && stacking.format == 32 && stacking.count > 0) {
-            // Format-32 data arrives as an array of long, bottom first.
-            const auto* ids = reinterpret_cast<const unsigned long*>(stacking.data);
-            return topFirst(std::vector<Window>(ids, ids + stacking.count));
-        }
         std::vector<Window> roots = queryChildren(m_d, m_c->root());
         if (windowManagerRunning())
             for (Window& w : roots)
