@@ -52,6 +52,27 @@ struct Slot {
     SlotState state = Unset;
 };
 
+// The global slots: fixed-size blocks, so a slot never moves once made (a
+// running statement holds references into it) and finding one is a shift
+// and a mask.
+class SlotTable {
+public:
+    Slot& operator[](size_t index) { return m_blocks[index >> kShift][index & kMask]; }
+    size_t size() const { return m_size; }
+    void emplace_back()
+    {
+        if ((m_size & kMask) == 0)
+            m_blocks.push_back(std::make_unique<Slot[]>(kMask + 1));
+        ++m_size;
+    }
+
+private:
+    static constexpr size_t kShift = 8;
+    static constexpr size_t kMask = (size_t(1) << kShift) - 1;
+    std::vector<std::unique_ptr<Slot[]>> m_blocks;
+    size_t m_size = 0;
+};
+
 struct TextHash {
     using is_transparent = void;
     size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
@@ -225,7 +246,7 @@ VbsError& named(VbsError& e, const QString& name)
 }  // namespace
 
 struct ScriptHost::Impl final : SlotResolver {
-    std::deque<Slot> globals;
+    SlotTable globals;
     std::unordered_map<std::u16string, int32_t> slotIndex;
     ProgramCache expressionCache;
     ProgramCache statementCache;
@@ -662,7 +683,20 @@ struct ScriptHost::Impl final : SlotResolver {
     void run(const Program& p, const Stmt& s)
     {
         switch (s.kind) {
-        case StmtKind::Assign: assign(p, s.target, eval(p, s.value), false); break;
+        case StmtKind::Assign: {
+            Value v = eval(p, s.value);
+            // The common case, a variable assigned before: straight into its slot.
+            const Node& t = p.nodes[static_cast<size_t>(s.target)];
+            if (t.kind == NodeKind::Variable && !v.isObject()) {
+                Slot& slot = globals[static_cast<size_t>(t.a)];
+                if (slot.state == Implicit || slot.state == Declared) {
+                    slot.value = std::move(v);
+                    break;
+                }
+            }
+            assign(p, s.target, std::move(v), false);
+            break;
+        }
         case StmtKind::SetAssign: {
             Value v = eval(p, s.value);
             if (!v.isObject())
@@ -1042,7 +1076,8 @@ void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> obje
 
 void ScriptHost::reset()
 {
-    for (Slot& s : d->globals) {
+    for (size_t i = 0; i < d->globals.size(); ++i) {
+        Slot& s = d->globals[i];
         s.value = Value();
         s.state = Unset;
     }
