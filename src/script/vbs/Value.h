@@ -58,7 +58,16 @@ public:
 
     Value() noexcept : m_type(Type::Empty) { m_u.i = 0; }
     ~Value() { if (m_type >= Type::String) destroy(); }
-    Value(const Value& other) : m_type(Type::Empty) { copyFrom(other); }
+    Value(const Value& other) : m_type(Type::Empty)
+    {
+        // Numbers are bits to copy; only the types from String on share or own data.
+        if (other.m_type < Type::String) {
+            m_u.i = other.m_u.i;
+            m_type = other.m_type;
+        } else {
+            copyFrom(other);
+        }
+    }
     Value(Value&& other) noexcept : m_type(Type::Empty) { moveFrom(std::move(other)); }
     Value& operator=(const Value& other);
     Value& operator=(Value&& other) noexcept;
@@ -238,6 +247,14 @@ inline Value& Value::operator=(Value&& other) noexcept
 
 inline void Value::moveFrom(Value&& other) noexcept
 {
+    if (other.m_type < Type::String) {
+        m_u.i = other.m_u.i;
+        m_type = other.m_type;
+        m_loneByte = 0;
+        other.m_type = Type::Empty;
+        other.m_u.i = 0;
+        return;
+    }
     m_type = other.m_type;
     m_loneByte = other.m_loneByte;
     other.m_loneByte = 0;
