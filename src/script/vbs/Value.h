@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -214,6 +215,11 @@ std::optional<double> parseNumericText(QStringView text);
 // "1E+16", "-1.5E-07". Arithmetic reports overflow instead of producing an
 // infinity; should one arrive anyway it renders as "1.#INF".
 QString formatDouble(double value, int significantDigits = 15);
+// The decimal text of a whole number ("-12"), written into `buffer`: what
+// CStr and & make of Byte, Integer and Long, without the locale machinery.
+using DecimalBuffer = std::array<char16_t, 24>;
+QStringView decimalText(int64_t n, DecimalBuffer& buffer);
+
 // CStr rendering of a Currency amount scaled by 10000: "1.5", "-0.0001".
 QString formatCurrency(int64_t scaled);
 

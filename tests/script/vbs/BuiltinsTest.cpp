@@ -122,6 +122,8 @@ TEST(Builtins, ReplaceStartsItsResultAtStart)
         {"Len(Replace(Space(10000), \" \", Space(10000)))", "error 14"},
         {"Replace(\"aXbXXc\", \"X\", \"yz\")", "ayzbyzyzc"}, {"Replace(\"abababa\", \"aba\", \"-\")", "-b-"},
         {"Replace(\"xAbAb\", \"ab\", \"\", 2, 1, 1)", "Ab"}, {"Replace(12321, 2, 9)", "19391"},
+        {"CStr(0) & \"|\" & CStr(-32768) & \"|\" & (CLng(-2147483647) - 1) & \"|\" & CByte(255)", "0|-32768|-2147483648|255"},
+        {"\"ab\" & 10 & -7 & \"\" & Empty & True", "ab10-7True"},
     });
 }
 
