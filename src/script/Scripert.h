@@ -224,6 +224,7 @@ private:
 
     LineInfo describe(const ParsedScript& parsed, const QString& text, int n, RoutineMatcher::Scratch& scratch) const;
     CompiledLine& compiled(const LineInfo& info, int n);
+    CompiledLine& compileLine(const LineInfo& info, int n);
 
     bool runSectionBody(const QString& name, QString& result);
     bool runScriptBody(QString& result);

@@ -89,6 +89,18 @@ struct TScripert::CompiledLine {
     PreparedText result;
 };
 
+// The programs of line n as they were made the first time it ran; every
+// executed line asks, so the look-up is inline and the making is not.
+inline TScripert::CompiledLine& TScripert::compiled(const LineInfo& info, int n)
+{
+    if (size_t(n) < m_compiled.size()) {
+        CompiledLine* code = m_compiled[size_t(n)].get();
+        if (code && code->line == &info)
+            return *code;
+    }
+    return compileLine(info, n);
+}
+
 // The key of a name in the label and routine indexes.
 std::u16string nameKey(const QString& s);
 
