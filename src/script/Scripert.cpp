@@ -364,10 +364,8 @@ void TScripert::ExecuteLine(const QString& line, int& n)
     }
 }
 
-void TScripert::runStatement(const PreparedText& statement, int n)
+void TScripert::statementFailed(const PreparedText& statement, int n)
 {
-    if (m_host->executeStatement(statement))
-        return;
     QString s = statement.text;
     for (;;) {
         const HostError& e = m_host->lastError();

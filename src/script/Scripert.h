@@ -235,6 +235,7 @@ private:
     void executeAt(const LineInfo& info, int& n);
     void runLine(const LineInfo& info, int& n);
     void runStatement(const PreparedText& statement, int n);
+    void statementFailed(const PreparedText& statement, int n);
     void mustExecute(const PreparedText& statement);
     bool condition(const PreparedText& expression);
     bool arrivesInSequence() const { return m_inSequence; }

@@ -101,6 +101,14 @@ inline TScripert::CompiledLine& TScripert::compiled(const LineInfo& info, int n)
     return compileLine(info, n);
 }
 
+// Runs a statement line; a failure (the retry without parentheses, the
+// report) is handled out of line.
+inline void TScripert::runStatement(const PreparedText& statement, int n)
+{
+    if (!m_host->executeStatement(statement))
+        statementFailed(statement, n);
+}
+
 // The key of a name in the label and routine indexes.
 std::u16string nameKey(const QString& s);
 

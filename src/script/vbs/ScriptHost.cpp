@@ -955,7 +955,7 @@ struct ScriptHost::Impl final : SlotResolver {
     }
 
 
-    bool evalProgram(const Program& p, Value& result)
+    [[gnu::always_inline]] bool evalProgram(const Program& p, Value& result)
     {
         if (p.errorNumber != 0) {
             fail(p.errorNumber, p.errorColumn, p.errorDescription);
@@ -966,7 +966,7 @@ struct ScriptHost::Impl final : SlotResolver {
         return true;
     }
 
-    bool executeProgram(const Program& p)
+    [[gnu::always_inline]] bool executeProgram(const Program& p)
     {
         if (p.errorNumber != 0) {
             fail(p.errorNumber, p.errorColumn, p.errorDescription);
@@ -982,7 +982,7 @@ struct ScriptHost::Impl final : SlotResolver {
 
     // Runs every statement of the line; under On Error Resume Next a failing
     // statement is recorded in Err and the next one runs.
-    std::optional<VbsError> runStatements(const Program& p)
+    [[gnu::always_inline]] std::optional<VbsError> runStatements(const Program& p)
     {
         for (const Stmt& s : p.stmts) {
             try {
