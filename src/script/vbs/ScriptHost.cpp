@@ -507,25 +507,44 @@ struct ScriptHost::Impl final : SlotResolver {
         return Value();
     }
 
-    // Arguments, evaluated left to right into a small buffer.
+    // Arguments, evaluated left to right into a small buffer. The buffer's
+    // values are made as the arguments are evaluated, so a call of two
+    // arguments makes and frees two values, not six.
     struct Arguments {
-        std::array<Value, 6> small;
-        std::vector<Value> large;
-        size_t count = 0;
+        static constexpr size_t kSmall = 6;
+        Arguments() = default;
+        Arguments(const Arguments&) = delete;
+        Arguments& operator=(const Arguments&) = delete;
+        ~Arguments()
+        {
+            for (size_t i = 0; i < made; ++i)
+                smallData()[i].~Value();
+        }
+        Value* smallData() { return std::launder(reinterpret_cast<Value*>(small)); }
+        const Value* smallData() const { return std::launder(reinterpret_cast<const Value*>(small)); }
         std::span<const Value> span() const
         {
-            return large.empty() ? std::span<const Value>(small.data(), count) : std::span<const Value>(large);
+            return large.empty() ? std::span<const Value>(smallData(), count) : std::span<const Value>(large);
         }
+        alignas(Value) unsigned char small[kSmall * sizeof(Value)];
+        size_t made = 0;  // values made in `small`
+        std::vector<Value> large;
+        size_t count = 0;
     };
 
     void evalArguments(const Program& p, const Node& n, Arguments& out)
     {
         out.count = static_cast<size_t>(n.argCount);
-        if (out.count > out.small.size())
+        if (out.count > Arguments::kSmall) {
             out.large.resize(out.count);
-        Value* target = out.count > out.small.size() ? out.large.data() : out.small.data();
-        for (size_t i = 0; i < out.count; ++i)
-            target[i] = eval(p, p.args[static_cast<size_t>(n.firstArg) + i]);
+            for (size_t i = 0; i < out.count; ++i)
+                out.large[i] = eval(p, p.args[static_cast<size_t>(n.firstArg) + i]);
+            return;
+        }
+        for (size_t i = 0; i < out.count; ++i) {
+            new (out.smallData() + i) Value(eval(p, p.args[static_cast<size_t>(n.firstArg) + i]));
+            ++out.made;
+        }
     }
 
     // The indexes of an element access as whole numbers, in a fixed buffer:
