@@ -373,7 +373,46 @@ struct ScriptHost::Impl final : SlotResolver {
         }
     }
 
+    // A constant or a variable that was set, read in place; null otherwise.
+    const Value* plainOperand(const Program& p, int32_t index)
+    {
+        const Node& n = p.nodes[static_cast<size_t>(index)];
+        if (n.kind == NodeKind::Constant)
+            return &p.constants[static_cast<size_t>(n.a)];
+        if (n.kind == NodeKind::Variable) {
+            Slot& s = globals[static_cast<size_t>(n.a)];
+            if (s.state != Unset)
+                return &s.value;
+        }
+        return nullptr;
+    }
+
+    // Two Integer/Long operands that are constants or variables, the most
+    // common operation of a loop, with nothing made but the result; the rest
+    // goes the general way.
     Value binary(const Program& p, const Node& n)
+    {
+        const Value* left = plainOperand(p, n.a);
+        const Value* right = left ? plainOperand(p, n.b) : nullptr;
+        if (right && isSmallInt(*left) && isSmallInt(*right)) {
+            const int64_t x = left->integralValue(), y = right->integralValue();
+            const bool bothInteger = left->type() == Value::Type::Integer && right->type() == Value::Type::Integer;
+            switch (n.op) {
+            case BinaryOp::Add: return widened(x + y, bothInteger);
+            case BinaryOp::Sub: return widened(x - y, bothInteger);
+            case BinaryOp::Eq: return Value::fromBool(x == y);
+            case BinaryOp::Ne: return Value::fromBool(x != y);
+            case BinaryOp::Lt: return Value::fromBool(x < y);
+            case BinaryOp::Gt: return Value::fromBool(x > y);
+            case BinaryOp::Le: return Value::fromBool(x <= y);
+            case BinaryOp::Ge: return Value::fromBool(x >= y);
+            default: break;
+            }
+        }
+        return generalBinary(p, n);
+    }
+
+    [[gnu::noinline]] Value generalBinary(const Program& p, const Node& n)
     {
         Value leftScratch, rightScratch;
         const Value* left;
