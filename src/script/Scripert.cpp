@@ -391,13 +391,6 @@ void TScripert::mustExecute(const PreparedText& statement)
         failWith(m_host->lastError());
 }
 
-bool TScripert::condition(const PreparedText& expression)
-{
-    bool truth = false;
-    if (!m_host->evalCondition(expression, truth))
-        failWith(m_host->lastError());
-    return truth;
-}
 
 void TScripert::routineCall(const LineInfo& info, int& n)
 {

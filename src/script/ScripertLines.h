@@ -122,4 +122,14 @@ bool readInt(const QString& text, int& value);
 [[noreturn]] void failWith(const HostError& e);
 [[noreturn]] void failConversion(const QString& text);
 
+// The truth of a block statement's condition; one that cannot be worked
+// out ends the pass.
+inline bool TScripert::condition(const PreparedText& expression)
+{
+    bool truth = false;
+    if (!m_host->evalCondition(expression, truth))
+        failWith(m_host->lastError());
+    return truth;
+}
+
 }  // namespace quillon::script
