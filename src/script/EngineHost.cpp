@@ -97,6 +97,10 @@ private:
 
     bool toTruth(const vbs::Value& value, bool& truth)
     {
+        if (value.type() == vbs::Value::Type::Boolean) {
+            truth = value.boolValue();
+            return succeeded();
+        }
         try {
             truth = value.isEmpty() ? false : value.toBool();
         } catch (const vbs::VbsError& e) {

@@ -61,10 +61,8 @@ void TScripert::setCallSys(callsys::TCallSys* callSys)
 // The host's programs for line n, compiled the first time the line runs. A
 // line that is not the parsed line n (ExecuteLine of another text) gets
 // programs of its own each time.
-TScripert::CompiledLine& TScripert::compiled(const LineInfo& info, int n)
+TScripert::CompiledLine& TScripert::compileLine(const LineInfo& info, int n)
 {
-    if (n >= 0 && size_t(n) < m_compiled.size() && m_compiled[size_t(n)] && m_compiled[size_t(n)]->line == &info)
-        return *m_compiled[size_t(n)];
     const bool parsedLine = n >= 0 && n < int(m_compiled.size()) && &info == &script().lines[size_t(n)];
     std::unique_ptr<CompiledLine>& slot = parsedLine ? m_compiled[size_t(n)] : m_scratchSlot;
     slot = std::make_unique<CompiledLine>();
@@ -282,7 +280,7 @@ void TScripert::ExecuteLine(const QString& line, int& n)
 // Runs line n and works out how the next line arrives: in sequence unless
 // the line jumped. A jump to the line below is still a jump; a return from
 // a routine lands on the line after the call as if the call had just run.
-void TScripert::executeAt(const LineInfo& info, int& n)
+[[gnu::always_inline]] inline void TScripert::executeAt(const LineInfo& info, int& n)
 {
     if (n < 0)
         return;
@@ -294,7 +292,7 @@ void TScripert::executeAt(const LineInfo& info, int& n)
     m_inSequence = n == before || m_returning;
 }
 
-void TScripert::runLine(const LineInfo& info, int& n)
+[[gnu::always_inline]] inline void TScripert::runLine(const LineInfo& info, int& n)
 {
     switch (info.kind) {
     case Kind::Empty:
@@ -366,10 +364,8 @@ void TScripert::runLine(const LineInfo& info, int& n)
     }
 }
 
-void TScripert::runStatement(const PreparedText& statement, int n)
+void TScripert::statementFailed(const PreparedText& statement, int n)
 {
-    if (m_host->executeStatement(statement))
-        return;
     QString s = statement.text;
     for (;;) {
         const HostError& e = m_host->lastError();
@@ -395,13 +391,6 @@ void TScripert::mustExecute(const PreparedText& statement)
         failWith(m_host->lastError());
 }
 
-bool TScripert::condition(const PreparedText& expression)
-{
-    bool truth = false;
-    if (!m_host->evalCondition(expression, truth))
-        failWith(m_host->lastError());
-    return truth;
-}
 
 void TScripert::routineCall(const LineInfo& info, int& n)
 {

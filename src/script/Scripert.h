@@ -224,6 +224,7 @@ private:
 
     LineInfo describe(const ParsedScript& parsed, const QString& text, int n, RoutineMatcher::Scratch& scratch) const;
     CompiledLine& compiled(const LineInfo& info, int n);
+    CompiledLine& compileLine(const LineInfo& info, int n);
 
     bool runSectionBody(const QString& name, QString& result);
     bool runScriptBody(QString& result);
@@ -234,6 +235,7 @@ private:
     void executeAt(const LineInfo& info, int& n);
     void runLine(const LineInfo& info, int& n);
     void runStatement(const PreparedText& statement, int n);
+    void statementFailed(const PreparedText& statement, int n);
     void mustExecute(const PreparedText& statement);
     bool condition(const PreparedText& expression);
     bool arrivesInSequence() const { return m_inSequence; }

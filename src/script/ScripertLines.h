@@ -89,6 +89,26 @@ struct TScripert::CompiledLine {
     PreparedText result;
 };
 
+// The programs of line n as they were made the first time it ran; every
+// executed line asks, so the look-up is inline and the making is not.
+inline TScripert::CompiledLine& TScripert::compiled(const LineInfo& info, int n)
+{
+    if (size_t(n) < m_compiled.size()) {
+        CompiledLine* code = m_compiled[size_t(n)].get();
+        if (code && code->line == &info)
+            return *code;
+    }
+    return compileLine(info, n);
+}
+
+// Runs a statement line; a failure (the retry without parentheses, the
+// report) is handled out of line.
+inline void TScripert::runStatement(const PreparedText& statement, int n)
+{
+    if (!m_host->executeStatement(statement))
+        statementFailed(statement, n);
+}
+
 // The key of a name in the label and routine indexes.
 std::u16string nameKey(const QString& s);
 
@@ -101,5 +121,15 @@ bool readInt(const QString& text, int& value);
 
 [[noreturn]] void failWith(const HostError& e);
 [[noreturn]] void failConversion(const QString& text);
+
+// The truth of a block statement's condition; one that cannot be worked
+// out ends the pass.
+inline bool TScripert::condition(const PreparedText& expression)
+{
+    bool truth = false;
+    if (!m_host->evalCondition(expression, truth))
+        failWith(m_host->lastError());
+    return truth;
+}
 
 }  // namespace quillon::script

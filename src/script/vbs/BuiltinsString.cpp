@@ -247,25 +247,33 @@ Value fnMid(BuiltinContext&, Args a)
 // first, so an oversized result is refused before it is built.
 QString replaced(const QString& text, const QString& find, const QString& with, int32_t count, bool textCompare)
 {
-    std::vector<qsizetype> hits;
-    for (qsizetype pos = 0; count == -1 || qsizetype(hits.size()) < count;) {
+    // Counted in one pass and built in a second: no list of positions to
+    // allocate, and a text without a match comes back shared, not copied.
+    qsizetype hits = 0;
+    for (qsizetype pos = 0; count == -1 || hits < count; ++hits) {
         const qsizetype hit = findIn(text, find, pos, textCompare);
         if (hit < 0)
             break;
-        hits.push_back(hit);
         pos = hit + find.size();
     }
-    const qint64 length = qint64(text.size()) + qint64(hits.size()) * (with.size() - find.size());
+    if (hits == 0)
+        return text;
+    const qint64 length = qint64(text.size()) + qint64(hits) * (with.size() - find.size());
     checkLength(length);
-    QString out;
-    out.reserve(qsizetype(length));
+    QString out(qsizetype(length), Qt::Uninitialized);
+    QChar* to = out.data();
+    auto copy = [&to](const QChar* from, qsizetype n) {
+        std::copy_n(from, n, to);
+        to += n;
+    };
     qsizetype pos = 0;
-    for (const qsizetype hit : hits) {
-        out += QStringView(text).mid(pos, hit - pos);
-        out += with;
+    for (qsizetype k = 0; k < hits; ++k) {
+        const qsizetype hit = findIn(text, find, pos, textCompare);
+        copy(text.constData() + pos, hit - pos);
+        copy(with.constData(), with.size());
         pos = hit + find.size();
     }
-    out += QStringView(text).mid(pos);
+    copy(text.constData() + pos, text.size() - pos);
     return out;
 }
 
@@ -276,9 +284,10 @@ Value fnReplace(BuiltinContext&, Args a)
     for (const Value& v : a)
         if (v.isNull())
             raise(kInvalidNull);
-    const QString text = a[0].toText();
-    const QString find = a[1].toText();
-    const QString with = a[2].toText();
+    QString textScratch, findScratch, withScratch;
+    const QString& text = textOf(a[0], textScratch);
+    const QString& find = textOf(a[1], findScratch);
+    const QString& with = textOf(a[2], withScratch);
     const int32_t start = longArg(a, 3, 1);
     const int32_t count = longArg(a, 4, -1);
     if (start < 1 || count < -1)
@@ -286,7 +295,7 @@ Value fnReplace(BuiltinContext&, Args a)
     const bool textCompare = textCompareArg(a, 5);
     if (start > text.size())
         return Value::fromString(QString());
-    const QString rest = text.mid(start - 1);
+    const QString rest = start == 1 ? text : text.mid(start - 1);
     if (find.isEmpty() || count == 0)
         return Value::fromString(rest);
     return Value::fromString(replaced(rest, find, with, count, textCompare));

@@ -3,6 +3,7 @@
 #include "script/vbs/HostObject.h"
 #include "script/vbs/VbsError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -154,13 +155,6 @@ Value power(const Value& a, const Value& b)
     return checkedDouble(r);
 }
 
-Value joined(const QString& a, const QString& b)
-{
-    if (a.size() + b.size() > kMaxStringChars)
-        throw VbsError(14);
-    return Value::fromString(a + b);
-}
-
 // The bytes of an operand of &: a string's own bytes (with a lone last byte),
 // any other value's text.
 QByteArray textBytes(const Value& v)
@@ -172,8 +166,32 @@ QByteArray textBytes(const Value& v)
 // so ChrB(65) & ChrB(0) is the character "A".
 Value joinedStrings(const Value& a, const Value& b)
 {
-    if (!a.hasLoneByte() && !b.hasLoneByte())
-        return joined(a.isString() ? a.stringValue() : a.toText(), b.isString() ? b.stringValue() : b.toText());
+    if (!a.hasLoneByte() && !b.hasLoneByte()) {
+        // Strings are read in place and whole numbers written as digits
+        // straight into the result: "abc" & i makes one string, not two.
+        DecimalBuffer leftDigits, rightDigits;
+        QString leftScratch, rightScratch;
+        auto text = [](const Value& v, DecimalBuffer& digits, QString& scratch) -> QStringView {
+            if (v.isString())
+                return v.stringValue();
+            if (v.type() == Type::Byte || v.type() == Type::Integer || v.type() == Type::Long)
+                return decimalText(v.integralValue(), digits);
+            scratch = v.toText();
+            return scratch;
+        };
+        const QStringView left = text(a, leftDigits, leftScratch);
+        const QStringView right = text(b, rightDigits, rightScratch);
+        if (left.size() + right.size() > kMaxStringChars)
+            throw VbsError(14);
+        if (right.isEmpty() && a.isString())
+            return a;
+        if (left.isEmpty() && b.isString())
+            return b;
+        QString out(left.size() + right.size(), Qt::Uninitialized);
+        std::copy_n(left.data(), left.size(), out.data());
+        std::copy_n(right.data(), right.size(), out.data() + left.size());
+        return Value::fromString(std::move(out));
+    }
     const QByteArray left = textBytes(a);
     const QByteArray right = textBytes(b);
     if ((left.size() + right.size()) / 2 > kMaxStringChars)

@@ -52,6 +52,27 @@ struct Slot {
     SlotState state = Unset;
 };
 
+// The global slots: fixed-size blocks, so a slot never moves once made (a
+// running statement holds references into it) and finding one is a shift
+// and a mask.
+class SlotTable {
+public:
+    Slot& operator[](size_t index) { return m_blocks[index >> kShift][index & kMask]; }
+    size_t size() const { return m_size; }
+    void emplace_back()
+    {
+        if ((m_size & kMask) == 0)
+            m_blocks.push_back(std::make_unique<Slot[]>(kMask + 1));
+        ++m_size;
+    }
+
+private:
+    static constexpr size_t kShift = 8;
+    static constexpr size_t kMask = (size_t(1) << kShift) - 1;
+    std::vector<std::unique_ptr<Slot[]>> m_blocks;
+    size_t m_size = 0;
+};
+
 struct TextHash {
     using is_transparent = void;
     size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
@@ -225,7 +246,7 @@ VbsError& named(VbsError& e, const QString& name)
 }  // namespace
 
 struct ScriptHost::Impl final : SlotResolver {
-    std::deque<Slot> globals;
+    SlotTable globals;
     std::unordered_map<std::u16string, int32_t> slotIndex;
     ProgramCache expressionCache;
     ProgramCache statementCache;
@@ -352,7 +373,46 @@ struct ScriptHost::Impl final : SlotResolver {
         }
     }
 
+    // A constant or a variable that was set, read in place; null otherwise.
+    const Value* plainOperand(const Program& p, int32_t index)
+    {
+        const Node& n = p.nodes[static_cast<size_t>(index)];
+        if (n.kind == NodeKind::Constant)
+            return &p.constants[static_cast<size_t>(n.a)];
+        if (n.kind == NodeKind::Variable) {
+            Slot& s = globals[static_cast<size_t>(n.a)];
+            if (s.state != Unset)
+                return &s.value;
+        }
+        return nullptr;
+    }
+
+    // Two Integer/Long operands that are constants or variables, the most
+    // common operation of a loop, with nothing made but the result; the rest
+    // goes the general way.
     Value binary(const Program& p, const Node& n)
+    {
+        const Value* left = plainOperand(p, n.a);
+        const Value* right = left ? plainOperand(p, n.b) : nullptr;
+        if (right && isSmallInt(*left) && isSmallInt(*right)) {
+            const int64_t x = left->integralValue(), y = right->integralValue();
+            const bool bothInteger = left->type() == Value::Type::Integer && right->type() == Value::Type::Integer;
+            switch (n.op) {
+            case BinaryOp::Add: return widened(x + y, bothInteger);
+            case BinaryOp::Sub: return widened(x - y, bothInteger);
+            case BinaryOp::Eq: return Value::fromBool(x == y);
+            case BinaryOp::Ne: return Value::fromBool(x != y);
+            case BinaryOp::Lt: return Value::fromBool(x < y);
+            case BinaryOp::Gt: return Value::fromBool(x > y);
+            case BinaryOp::Le: return Value::fromBool(x <= y);
+            case BinaryOp::Ge: return Value::fromBool(x >= y);
+            default: break;
+            }
+        }
+        return generalBinary(p, n);
+    }
+
+    [[gnu::noinline]] Value generalBinary(const Program& p, const Node& n)
     {
         Value leftScratch, rightScratch;
         const Value* left;
@@ -486,25 +546,44 @@ struct ScriptHost::Impl final : SlotResolver {
         return Value();
     }
 
-    // Arguments, evaluated left to right into a small buffer.
+    // Arguments, evaluated left to right into a small buffer. The buffer's
+    // values are made as the arguments are evaluated, so a call of two
+    // arguments makes and frees two values, not six.
     struct Arguments {
-        std::array<Value, 6> small;
-        std::vector<Value> large;
-        size_t count = 0;
+        static constexpr size_t kSmall = 6;
+        Arguments() = default;
+        Arguments(const Arguments&) = delete;
+        Arguments& operator=(const Arguments&) = delete;
+        ~Arguments()
+        {
+            for (size_t i = 0; i < made; ++i)
+                smallData()[i].~Value();
+        }
+        Value* smallData() { return std::launder(reinterpret_cast<Value*>(small)); }
+        const Value* smallData() const { return std::launder(reinterpret_cast<const Value*>(small)); }
         std::span<const Value> span() const
         {
-            return large.empty() ? std::span<const Value>(small.data(), count) : std::span<const Value>(large);
+            return large.empty() ? std::span<const Value>(smallData(), count) : std::span<const Value>(large);
         }
+        alignas(Value) unsigned char small[kSmall * sizeof(Value)];
+        size_t made = 0;  // values made in `small`
+        std::vector<Value> large;
+        size_t count = 0;
     };
 
     void evalArguments(const Program& p, const Node& n, Arguments& out)
     {
         out.count = static_cast<size_t>(n.argCount);
-        if (out.count > out.small.size())
+        if (out.count > Arguments::kSmall) {
             out.large.resize(out.count);
-        Value* target = out.count > out.small.size() ? out.large.data() : out.small.data();
-        for (size_t i = 0; i < out.count; ++i)
-            target[i] = eval(p, p.args[static_cast<size_t>(n.firstArg) + i]);
+            for (size_t i = 0; i < out.count; ++i)
+                out.large[i] = eval(p, p.args[static_cast<size_t>(n.firstArg) + i]);
+            return;
+        }
+        for (size_t i = 0; i < out.count; ++i) {
+            new (out.smallData() + i) Value(eval(p, p.args[static_cast<size_t>(n.firstArg) + i]));
+            ++out.made;
+        }
     }
 
     // The indexes of an element access as whole numbers, in a fixed buffer:
@@ -662,7 +741,20 @@ struct ScriptHost::Impl final : SlotResolver {
     void run(const Program& p, const Stmt& s)
     {
         switch (s.kind) {
-        case StmtKind::Assign: assign(p, s.target, eval(p, s.value), false); break;
+        case StmtKind::Assign: {
+            Value v = eval(p, s.value);
+            // The common case, a variable assigned before: straight into its slot.
+            const Node& t = p.nodes[static_cast<size_t>(s.target)];
+            if (t.kind == NodeKind::Variable && !v.isObject()) {
+                Slot& slot = globals[static_cast<size_t>(t.a)];
+                if (slot.state == Implicit || slot.state == Declared) {
+                    slot.value = std::move(v);
+                    break;
+                }
+            }
+            assign(p, s.target, std::move(v), false);
+            break;
+        }
         case StmtKind::SetAssign: {
             Value v = eval(p, s.value);
             if (!v.isObject())
@@ -921,7 +1013,7 @@ struct ScriptHost::Impl final : SlotResolver {
     }
 
 
-    bool evalProgram(const Program& p, Value& result)
+    [[gnu::always_inline]] bool evalProgram(const Program& p, Value& result)
     {
         if (p.errorNumber != 0) {
             fail(p.errorNumber, p.errorColumn, p.errorDescription);
@@ -932,7 +1024,7 @@ struct ScriptHost::Impl final : SlotResolver {
         return true;
     }
 
-    bool executeProgram(const Program& p)
+    [[gnu::always_inline]] bool executeProgram(const Program& p)
     {
         if (p.errorNumber != 0) {
             fail(p.errorNumber, p.errorColumn, p.errorDescription);
@@ -948,7 +1040,7 @@ struct ScriptHost::Impl final : SlotResolver {
 
     // Runs every statement of the line; under On Error Resume Next a failing
     // statement is recorded in Err and the next one runs.
-    std::optional<VbsError> runStatements(const Program& p)
+    [[gnu::always_inline]] std::optional<VbsError> runStatements(const Program& p)
     {
         for (const Stmt& s : p.stmts) {
             try {
@@ -1042,7 +1134,8 @@ void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> obje
 
 void ScriptHost::reset()
 {
-    for (Slot& s : d->globals) {
+    for (size_t i = 0; i < d->globals.size(); ++i) {
+        Slot& s = d->globals[i];
         s.value = Value();
         s.state = Unset;
     }

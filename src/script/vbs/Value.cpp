@@ -269,6 +269,21 @@ bool Value::toBool() const
     throw VbsError(notAValueError());
 }
 
+QStringView decimalText(int64_t n, DecimalBuffer& buffer)
+{
+    char16_t* end = buffer.data() + buffer.size();
+    char16_t* at = end;
+    // Digits of the magnitude, from the last; unsigned so INT64_MIN has one.
+    uint64_t magnitude = n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n);
+    do {
+        *--at = static_cast<char16_t>(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (n < 0)
+        *--at = u'-';
+    return QStringView(at, end - at);
+}
+
 QString Value::toString() const
 {
     switch (m_type) {
@@ -277,7 +292,10 @@ QString Value::toString() const
     case Type::Boolean: return m_u.i ? QStringLiteral("True") : QStringLiteral("False");
     case Type::Byte:
     case Type::Integer:
-    case Type::Long: return QString::number(m_u.i);
+    case Type::Long: {
+        DecimalBuffer buffer;
+        return decimalText(m_u.i, buffer).toString();
+    }
     case Type::Single: return formatDouble(m_u.d, 7);
     case Type::Double: return formatDouble(m_u.d, 15);
     case Type::Currency: return formatCurrency(m_u.i);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -58,7 +59,16 @@ public:
 
     Value() noexcept : m_type(Type::Empty) { m_u.i = 0; }
     ~Value() { if (m_type >= Type::String) destroy(); }
-    Value(const Value& other) : m_type(Type::Empty) { copyFrom(other); }
+    Value(const Value& other) : m_type(Type::Empty)
+    {
+        // Numbers are bits to copy; only the types from String on share or own data.
+        if (other.m_type < Type::String) {
+            m_u.i = other.m_u.i;
+            m_type = other.m_type;
+        } else {
+            copyFrom(other);
+        }
+    }
     Value(Value&& other) noexcept : m_type(Type::Empty) { moveFrom(std::move(other)); }
     Value& operator=(const Value& other);
     Value& operator=(Value&& other) noexcept;
@@ -205,6 +215,11 @@ std::optional<double> parseNumericText(QStringView text);
 // "1E+16", "-1.5E-07". Arithmetic reports overflow instead of producing an
 // infinity; should one arrive anyway it renders as "1.#INF".
 QString formatDouble(double value, int significantDigits = 15);
+// The decimal text of a whole number ("-12"), written into `buffer`: what
+// CStr and & make of Byte, Integer and Long, without the locale machinery.
+using DecimalBuffer = std::array<char16_t, 24>;
+QStringView decimalText(int64_t n, DecimalBuffer& buffer);
+
 // CStr rendering of a Currency amount scaled by 10000: "1.5", "-0.0001".
 QString formatCurrency(int64_t scaled);
 
@@ -238,6 +253,14 @@ inline Value& Value::operator=(Value&& other) noexcept
 
 inline void Value::moveFrom(Value&& other) noexcept
 {
+    if (other.m_type < Type::String) {
+        m_u.i = other.m_u.i;
+        m_type = other.m_type;
+        m_loneByte = 0;
+        other.m_type = Type::Empty;
+        other.m_u.i = 0;
+        return;
+    }
     m_type = other.m_type;
     m_loneByte = other.m_loneByte;
     other.m_loneByte = 0;

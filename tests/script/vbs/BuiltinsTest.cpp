@@ -120,6 +120,10 @@ TEST(Builtins, ReplaceStartsItsResultAtStart)
         {"Replace(\"abc\", \"a\", \"b\", 1, -2)", "error 5"}, {"Replace(\"abc\", \"a\", \"b\", 1, -1, 3)", "error 5"},
         {"Replace(Null, \"a\", \"b\")", "error 94"}, {"Replace(\"a\", Null, \"b\")", "error 94"}, {"Replace(123, 2, 9)", "193"},
         {"Len(Replace(Space(10000), \" \", Space(10000)))", "error 14"},
+        {"Replace(\"aXbXXc\", \"X\", \"yz\")", "ayzbyzyzc"}, {"Replace(\"abababa\", \"aba\", \"-\")", "-b-"},
+        {"Replace(\"xAbAb\", \"ab\", \"\", 2, 1, 1)", "Ab"}, {"Replace(12321, 2, 9)", "19391"},
+        {"CStr(0) & \"|\" & CStr(-32768) & \"|\" & (CLng(-2147483647) - 1) & \"|\" & CByte(255)", "0|-32768|-2147483648|255"},
+        {"\"ab\" & 10 & -7 & \"\" & Empty & True", "ab10-7True"},
     });
 }
 
