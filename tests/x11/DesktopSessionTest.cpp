@@ -221,6 +221,28 @@ void click(Window w, int x, int y, const QString& button = "1")
                             QString::number(y), "click", button});
 }
 
+// With another window in front and the first copy stopped, so that it cannot
+// answer, a second start ends with 0 and makes the first copy's window `w`
+// the active one. The first copy runs on afterwards.
+void expectAHungFirstCopyIsActivated(Harness& first, Harness& second, Window w)
+{
+    Client other(testDisplay(), "xmessage", {"-name", "other", "in front"});
+    Window front = 0;
+    ASSERT_TRUE(waitUntil([&] {
+        front = xdotool(testDisplay(), {"search", "--classname", "other"}).toULong();
+        return front != 0;
+    }));
+    xdotool(testDisplay(), {"windowactivate", "--sync", QString::number(front)});
+
+    ::kill(pid_t(first.pid()), SIGSTOP);
+    second.start();
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_TRUE(waitUntil([&] {
+        return xdotool(testDisplay(), {"getactivewindow"}).toULong() == w;
+    }));
+    ::kill(pid_t(first.pid()), SIGCONT);
+}
+
 class DesktopSession : public ::testing::Test {
 protected:
     void SetUp() override
@@ -380,22 +402,8 @@ TEST_F(DesktopSession, ASecondStartWhileTheFirstHangsActivatesItsWindow)
     Looker look;
     Window w = 0;
     ASSERT_TRUE(waitUntil([&] { return (w = mainWindow()) != 0 && look.wmState(w) == 1; }));
-    Client other(testDisplay(), "xmessage", {"-name", "other", "in front"});
-    Window front = 0;
-    ASSERT_TRUE(waitUntil([&] {
-        front = xdotool(testDisplay(), {"search", "--classname", "other"}).toULong();
-        return front != 0;
-    }));
-    xdotool(testDisplay(), {"windowactivate", "--sync", QString::number(front)});
-
-    ::kill(pid_t(first.pid()), SIGSTOP);
     Harness second(session);
-    second.start();
-    EXPECT_EQ(second.waitForExit(), 0);
-    EXPECT_TRUE(waitUntil([&] {
-        return xdotool(testDisplay(), {"getactivewindow"}).toULong() == w;
-    }));
-    ::kill(pid_t(first.pid()), SIGCONT);
+    expectAHungFirstCopyIsActivated(first, second, w);
 }
 
 TEST_F(DesktopSession, AToolInTheToolsFolderLaunchesFromTheToolBar)
@@ -686,21 +694,7 @@ TEST_F(DesktopSession, ASecondStartWhileTheProgramHangsActivatesItsWindowAndEnds
     Looker look;
     Window w = 0;
     ASSERT_TRUE(waitUntil([&] { return (w = mainWindow()) != 0 && look.wmState(w) == 1; }, 15000));
-    Client other(testDisplay(), "xmessage", {"-name", "other", "in front"});
-    Window front = 0;
-    ASSERT_TRUE(waitUntil([&] {
-        front = xdotool(testDisplay(), {"search", "--classname", "other"}).toULong();
-        return front != 0;
-    }));
-    xdotool(testDisplay(), {"windowactivate", "--sync", QString::number(front)});
-
-    ::kill(pid_t(first.pid()), SIGSTOP);
     Quillon second(session);
-    second.start();
-    EXPECT_EQ(second.waitForExit(), 0);
-    EXPECT_TRUE(waitUntil([&] {
-        return xdotool(testDisplay(), {"getactivewindow"}).toULong() == w;
-    }));
-    ::kill(pid_t(first.pid()), SIGCONT);
+    expectAHungFirstCopyIsActivated(first, second, w);
     EXPECT_TRUE(first.running());
 }
