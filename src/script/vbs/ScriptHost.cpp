@@ -571,7 +571,7 @@ struct ScriptHost::Impl final : SlotResolver {
         size_t count = 0;
     };
 
-    void evalArguments(const Program& p, const Node& n, Arguments& out)
+    [[gnu::always_inline]] void evalArguments(const Program& p, const Node& n, Arguments& out)
     {
         out.count = static_cast<size_t>(n.argCount);
         if (out.count > Arguments::kSmall) {
@@ -1013,6 +1013,75 @@ struct ScriptHost::Impl final : SlotResolver {
     }
 
 
+    // A flat number expression run over typed numbers; false when an
+    // operand or a result leaves Integer, Long and Double (or an operation
+    // would fail): nothing was changed and the node tree decides.
+    [[gnu::always_inline]] bool evalNumbers(const NumberCode& code, Number& out)
+    {
+        Number stack[kMaxNumberDepth];
+        int top = 0;
+        for (const NumberOp& op : code.ops) {
+            switch (op.code) {
+            case NumberOp::Code::Constant: stack[top++] = code.constants[static_cast<size_t>(op.a)]; break;
+            case NumberOp::Code::Variable: {
+                const Slot& s = globals[static_cast<size_t>(op.a)];
+                const Value::Type t = s.value.type();
+                if (s.state == Unset)
+                    return false;
+                Number& n = stack[top++];
+                n.type = t;
+                if (t == Value::Type::Integer || t == Value::Type::Long)
+                    n.i = s.value.integralValue();
+                else if (t == Value::Type::Double)
+                    n.d = s.value.floatValue();
+                else
+                    return false;
+                break;
+            }
+            case NumberOp::Code::Binary:
+                --top;
+                if (!numberBinary(op.op, stack[top - 1], stack[top], stack[top - 1]))
+                    return false;
+                break;
+            }
+        }
+        out = stack[0];
+        return true;
+    }
+
+    // A program's flat form, when it has one and it holds for the values at
+    // hand: it cannot fail or call out, so it runs before any guard.
+    [[gnu::always_inline]] bool evalFlat(const Program& p, Value& result)
+    {
+        Number n;
+        if (p.numbers.empty() || p.numbers.target >= 0 || !evalNumbers(p.numbers, n))
+            return false;
+        result = valueOf(n);
+        succeed();
+        return true;
+    }
+
+    [[gnu::always_inline]] bool executeFlat(const Program& p)
+    {
+        if (p.numbers.target < 0 || !assignNumbers(p.numbers))
+            return false;
+        succeed();
+        return true;
+    }
+
+    // `name = expression` of numbers into a variable that was set before.
+    [[gnu::always_inline]] bool assignNumbers(const NumberCode& code)
+    {
+        Slot& slot = globals[static_cast<size_t>(code.target)];
+        if (slot.state != Implicit && slot.state != Declared)
+            return false;
+        Number n;
+        if (!evalNumbers(code, n))
+            return false;
+        slot.value = valueOf(n);
+        return true;
+    }
+
     [[gnu::always_inline]] bool evalProgram(const Program& p, Value& result)
     {
         if (p.errorNumber != 0) {
@@ -1086,13 +1155,19 @@ bool guarded(Impl& d, Body body)
 bool ScriptHost::eval(QStringView expression, Value& result)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->evalProgram(d->program(expression, true), result); });
+    return guarded(*d, [&] {
+        const Program& p = d->program(expression, true);
+        return d->evalFlat(p, result) || d->evalProgram(p, result);
+    });
 }
 
 bool ScriptHost::executeStatement(QStringView statement)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->executeProgram(d->program(statement, false)); });
+    return guarded(*d, [&] {
+        const Program& p = d->program(statement, false);
+        return d->executeFlat(p) || d->executeProgram(p);
+    });
 }
 
 std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expression)
@@ -1106,12 +1181,16 @@ std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expres
 
 bool ScriptHost::eval(const Program& expression, Value& result)
 {
+    if (d->evalFlat(expression, result))
+        return true;
     Impl::ActiveCall call(*d);
     return guarded(*d, [&] { return d->evalProgram(expression, result); });
 }
 
 bool ScriptHost::executeStatement(const Program& statement)
 {
+    if (d->executeFlat(statement))
+        return true;
     Impl::ActiveCall call(*d);
     return guarded(*d, [&] { return d->executeProgram(statement); });
 }
