@@ -18,8 +18,9 @@ namespace quillon::vbs {
 
 struct Program;
 
-// An Integer, Long or Double (or a Boolean, as a comparison's result). Left
-// unset when made: the evaluator's stack is made on every run.
+// An Integer, Long or Double (or a Boolean, -1 or 0, as a comparison's
+// result); `i` and `d` share their bits as in a Value. Left unset when made:
+// the evaluator's stack is made on every run.
 struct Number {
     Value::Type type;
     union {
@@ -65,7 +66,7 @@ NumberCode buildNumberCode(const Program& program);
     const bool yWhole = y.type == T::Integer || y.type == T::Long;
     auto truth = [&result](bool b) {
         result.type = T::Boolean;
-        result.i = b ? 1 : 0;
+        result.i = b ? -1 : 0;
         return true;
     };
     if (xWhole && yWhole) {
@@ -138,15 +139,5 @@ NumberCode buildNumberCode(const Program& program);
     }
 }
 
-// The value of a number: an Integer, Long, Double or Boolean.
-inline Value valueOf(const Number& n)
-{
-    switch (n.type) {
-    case Value::Type::Integer: return Value::fromInteger(static_cast<int16_t>(n.i));
-    case Value::Type::Long: return Value::fromLong(static_cast<int32_t>(n.i));
-    case Value::Type::Boolean: return Value::fromBool(n.i != 0);
-    default: return Value::fromDouble(n.d);
-    }
-}
 
 }  // namespace quillon::vbs

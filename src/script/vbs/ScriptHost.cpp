@@ -1056,7 +1056,7 @@ struct ScriptHost::Impl final : SlotResolver {
         Number n;
         if (p.numbers.empty() || p.numbers.target >= 0 || !evalNumbers(p.numbers, n))
             return false;
-        result = valueOf(n);
+        result.assignScalar(n.type, n.i);
         succeed();
         return true;
     }
@@ -1078,7 +1078,7 @@ struct ScriptHost::Impl final : SlotResolver {
         Number n;
         if (!evalNumbers(code, n))
             return false;
-        slot.value = valueOf(n);
+        slot.value.assignScalar(n.type, n.i);
         return true;
     }
 
@@ -1179,20 +1179,44 @@ std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expres
     }
 }
 
+namespace {
+
+// The general path of a prepared program, kept out of line so the flat path
+// before it stays small.
+template <typename Impl>
+[[gnu::noinline]] bool evalGeneral(Impl& d, const Program& expression, Value& result)
+{
+    typename Impl::ActiveCall call(d);
+    return guarded(d, [&] { return d.evalProgram(expression, result); });
+}
+
+template <typename Impl>
+[[gnu::noinline]] bool executeGeneral(Impl& d, const Program& statement)
+{
+    typename Impl::ActiveCall call(d);
+    return guarded(d, [&] { return d.executeProgram(statement); });
+}
+
+}  // namespace
+
 bool ScriptHost::eval(const Program& expression, Value& result)
 {
-    if (d->evalFlat(expression, result))
-        return true;
-    Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->evalProgram(expression, result); });
+    return d->evalFlat(expression, result) || evalGeneral(*d, expression, result);
+}
+
+bool ScriptHost::flatCondition(const Program& expression, bool& truth)
+{
+    Number n;
+    if (expression.numbers.empty() || expression.numbers.target >= 0 || !d->evalNumbers(expression.numbers, n))
+        return false;
+    truth = n.type == Value::Type::Double ? n.d != 0.0 : n.i != 0;
+    d->succeed();
+    return true;
 }
 
 bool ScriptHost::executeStatement(const Program& statement)
 {
-    if (d->executeFlat(statement))
-        return true;
-    Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->executeProgram(statement); });
+    return d->executeFlat(statement) || executeGeneral(*d, statement);
 }
 
 void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> object, bool membersVisible)

@@ -65,6 +65,29 @@ TEST(VbsNumberCode, OtherOperandsAndTargetsTakeTheGeneralRules)
     EXPECT_EQ(host.error().number, 500);
 }
 
+TEST(VbsNumberCode, ConditionsAnswerWithoutAValueOnlyForNumbers)
+{
+    ScriptHost host;
+    for (const char* setup : {"k = 0", "d = 0.25", "s = \"1\""})
+        ASSERT_TRUE(host.executeStatement(QString::fromUtf8(setup)));
+    auto truth = [&host](const char* text) -> std::string {
+        auto program = host.compile(QString::fromUtf8(text), true);
+        bool t = false;
+        if (!host.flatCondition(*program, t))
+            return "tree";
+        return t ? "true" : "false";
+    };
+    EXPECT_EQ(truth("k = 0"), "true");
+    EXPECT_EQ(truth("k + 1 < 1"), "false");
+    EXPECT_EQ(truth("d"), "true");   // a Double is true when not 0
+    EXPECT_EQ(truth("k"), "false");
+    EXPECT_EQ(truth("k * 1E+308 * 10 > 0"), "false");
+    EXPECT_EQ(truth("d * 1E+308 * 10 > 0"), "tree");  // overflow: the tree raises 6
+    EXPECT_EQ(truth("s = 1"), "tree");
+    EXPECT_EQ(truth("unset < 1"), "tree");
+    EXPECT_EQ(truth("Len(s) = 1"), "tree");
+}
+
 // Random expressions over whole numbers and doubles near the type limits:
 // the flat form and the node tree agree on the type, the value and the error.
 TEST(VbsNumberCode, RandomExpressionsAgreeWithTheNodeTree)
