@@ -57,9 +57,14 @@ bool appendNode(const Program& p, int32_t index, NumberCode& code, int32_t depth
     case NodeKind::Binary:
         if (!flatOperator(n.op) || !appendNode(p, n.a, code, depth, most) || !appendNode(p, n.b, code, depth + 1, most))
             return false;
-        op.code = NumberOp::Code::Binary;
-        op.op = n.op;
-        code.ops.push_back(op);
+        // A leaf on the right joins the operation.
+        if (code.ops.back().code == NumberOp::Code::Constant)
+            code.ops.back().code = NumberOp::Code::BinaryConstant;
+        else if (code.ops.back().code == NumberOp::Code::Variable)
+            code.ops.back().code = NumberOp::Code::BinaryVariable;
+        else
+            code.ops.push_back({NumberOp::Code::Binary, n.op, -1});
+        code.ops.back().op = n.op;
         return true;
     default: return false;
     }

@@ -30,10 +30,12 @@ struct Number {
 };
 
 struct NumberOp {
-    enum class Code : uint8_t { Constant, Variable, Binary };
+    // Binary takes both operands from the stack; BinaryConstant and
+    // BinaryVariable take the right one from `a`, so `i + 1` is two steps.
+    enum class Code : uint8_t { Constant, Variable, Binary, BinaryConstant, BinaryVariable };
     Code code = Code::Constant;
     BinaryOp op = BinaryOp::Add;
-    int32_t a = -1;  // Constant: into NumberCode::constants; Variable: the slot
+    int32_t a = -1;  // a constant: into NumberCode::constants; a variable: its slot
 };
 
 struct NumberCode {

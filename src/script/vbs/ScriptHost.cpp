@@ -1018,31 +1018,41 @@ struct ScriptHost::Impl final : SlotResolver {
     // would fail): nothing was changed and the node tree decides.
     [[gnu::always_inline]] bool evalNumbers(const NumberCode& code, Number& out)
     {
+        // A slot's number as its raw bits: a Value keeps a Double's bits
+        // where it keeps a whole number, as Number does.
+        auto load = [this](int32_t slot, Number& n) {
+            const Slot& s = globals[static_cast<size_t>(slot)];
+            const Value::Type t = s.value.type();
+            if (s.state == Unset || (t != Value::Type::Integer && t != Value::Type::Long && t != Value::Type::Double))
+                return false;
+            n.type = t;
+            n.i = s.value.integralValue();
+            return true;
+        };
         Number stack[kMaxNumberDepth];
         int top = 0;
         for (const NumberOp& op : code.ops) {
             switch (op.code) {
             case NumberOp::Code::Constant: stack[top++] = code.constants[static_cast<size_t>(op.a)]; break;
-            case NumberOp::Code::Variable: {
-                const Slot& s = globals[static_cast<size_t>(op.a)];
-                const Value::Type t = s.value.type();
-                if (s.state == Unset)
-                    return false;
-                Number& n = stack[top++];
-                n.type = t;
-                if (t == Value::Type::Integer || t == Value::Type::Long)
-                    n.i = s.value.integralValue();
-                else if (t == Value::Type::Double)
-                    n.d = s.value.floatValue();
-                else
+            case NumberOp::Code::Variable:
+                if (!load(op.a, stack[top++]))
                     return false;
                 break;
-            }
             case NumberOp::Code::Binary:
                 --top;
                 if (!numberBinary(op.op, stack[top - 1], stack[top], stack[top - 1]))
                     return false;
                 break;
+            case NumberOp::Code::BinaryConstant:
+                if (!numberBinary(op.op, stack[top - 1], code.constants[static_cast<size_t>(op.a)], stack[top - 1]))
+                    return false;
+                break;
+            case NumberOp::Code::BinaryVariable: {
+                Number right;
+                if (!load(op.a, right) || !numberBinary(op.op, stack[top - 1], right, stack[top - 1]))
+                    return false;
+                break;
+            }
             }
         }
         out = stack[0];
