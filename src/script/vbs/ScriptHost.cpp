@@ -1029,6 +1029,26 @@ struct ScriptHost::Impl final : SlotResolver {
             n.i = s.value.integralValue();
             return true;
         };
+        // The commonest shape, a leaf and an operation with a leaf (`i + 1`,
+        // `k = 0`), without the loop.
+        if (code.ops.size() == 2) {
+            const NumberOp& first = code.ops[0];
+            const NumberOp& second = code.ops[1];
+            Number left, right;
+            if (first.code == NumberOp::Code::Variable) {
+                if (!load(first.a, left))
+                    return false;
+            } else {
+                left = code.constants[static_cast<size_t>(first.a)];
+            }
+            if (second.code == NumberOp::Code::BinaryVariable) {
+                if (!load(second.a, right))
+                    return false;
+            } else {
+                right = code.constants[static_cast<size_t>(second.a)];
+            }
+            return numberBinary(second.op, left, right, out);
+        }
         Number stack[kMaxNumberDepth];
         int top = 0;
         for (const NumberOp& op : code.ops) {
