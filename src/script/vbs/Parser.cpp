@@ -1183,6 +1183,7 @@ Program parseProgram(QStringView text, bool expression, SlotResolver& resolver)
             parser.parseExpressionLine();
         else
             parser.parseStatementLine();
+        program.numbers = buildNumberCode(program);
     } catch (const VbsError& e) {
         program = Program();
         program.errorNumber = e.number;
