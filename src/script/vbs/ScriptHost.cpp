@@ -1016,19 +1016,21 @@ struct ScriptHost::Impl final : SlotResolver {
     // A flat number expression run over typed numbers; false when an
     // operand or a result leaves Integer, Long and Double (or an operation
     // would fail): nothing was changed and the node tree decides.
+    // A slot's number as its raw bits: a Value keeps a Double's bits where
+    // it keeps a whole number, as Number does.
+    [[gnu::always_inline]] bool load(int32_t slot, Number& n)
+    {
+        const Slot& s = globals[static_cast<size_t>(slot)];
+        const Value::Type t = s.value.type();
+        if (s.state == Unset || (t != Value::Type::Integer && t != Value::Type::Long && t != Value::Type::Double))
+            return false;
+        n.type = t;
+        n.i = s.value.integralValue();
+        return true;
+    }
+
     [[gnu::always_inline]] bool evalNumbers(const NumberCode& code, Number& out)
     {
-        // A slot's number as its raw bits: a Value keeps a Double's bits
-        // where it keeps a whole number, as Number does.
-        auto load = [this](int32_t slot, Number& n) {
-            const Slot& s = globals[static_cast<size_t>(slot)];
-            const Value::Type t = s.value.type();
-            if (s.state == Unset || (t != Value::Type::Integer && t != Value::Type::Long && t != Value::Type::Double))
-                return false;
-            n.type = t;
-            n.i = s.value.integralValue();
-            return true;
-        };
         // The commonest shape, a leaf and an operation with a leaf (`i + 1`,
         // `k = 0`), without the loop.
         if (code.ops.size() == 2) {
