@@ -260,6 +260,7 @@ struct ScriptHost::Impl final : SlotResolver {
     MsgBoxHandler msgBox;
     BuiltinContext context{random, {}, {}};
     ScriptError error;
+    const BuiltinTable& builtins = BuiltinTable::standard();
 
     // Keeps programs of running calls alive: uncached ones are freed, and the
     // cache may start over, only when no call is running.
@@ -641,7 +642,16 @@ struct ScriptHost::Impl final : SlotResolver {
 
     Value callBuiltin(const Program& p, const Node& n)
     {
-        const BuiltinEntry& entry = BuiltinTable::standard().at(n.a);
+        const BuiltinEntry& entry = builtins.at(n.a);
+        if (n.flags & kCompleteArgs) {
+            Arguments args;
+            evalArguments(p, n, args);
+            try {
+                return entry.fn(context, args.span());
+            } catch (VbsError& e) {
+                throw named(e, entry.name);
+            }
+        }
         // Omitted trailing arguments are simply absent; an omitted required
         // one is 449.
         Node call = n;
