@@ -1,5 +1,6 @@
 // The X11 backend: connection, error trap, key table, keyboard, mouse, shell.
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Controls.h"
 #include "platform/x11/X11KeyBindings.h"
 #include "platform/x11/X11KeyMap.h"
 
@@ -280,7 +281,7 @@ public:
     X11Desktop(std::shared_ptr<Connection> c, const QString& displayName)
         : m_keyboard(c), m_mouse(c), m_windows(makeWindows(c)),
           m_hotKeys(makeHotKeys(displayName)), m_keyEvents(makeKeyEvents(displayName)),
-          m_connection(std::move(c))
+          m_controls(makeControls(c, *m_windows)), m_connection(std::move(c))
     {
     }
     Keyboard& keyboard() override { return m_keyboard; }
@@ -289,6 +290,7 @@ public:
     HotKeys& hotKeys() override { return *m_hotKeys; }
     KeyEvents& keyEvents() override { return *m_keyEvents; }
     Shell& shell() override { return m_shell; }
+    Controls& controls() override { return *m_controls; }
 
 private:
     X11Keyboard m_keyboard;
@@ -297,6 +299,7 @@ private:
     std::unique_ptr<HotKeys> m_hotKeys;
     std::unique_ptr<KeyEvents> m_keyEvents;
     XdgShell m_shell;
+    std::unique_ptr<Controls> m_controls;
     std::shared_ptr<Connection> m_connection;
 };
 
