@@ -66,6 +66,11 @@ Window makeTarget(Display* d)
     return w;
 }
 
+int ignoreErrors(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
 void focus(Display* d, Window w)
 {
     XSetInputFocus(d, w, RevertToParent, CurrentTime);
@@ -115,15 +120,35 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no display\n");
         return 2;
     }
+    XSetErrorHandler(ignoreErrors);
     const Window target = makeTarget(d);
     QProcess xev;
     xev.setProcessChannelMode(QProcess::MergedChannels);
     xev.start(QStringLiteral("stdbuf"), {"-oL", "xev", "-id", QString::number(target), "-event",
                                          "keyboard"});
     xev.waitForStarted();
-    QThread::msleep(500);
-    focus(d, target);
-
+    // Under a window manager the window is framed and mapped on its own
+    // time: the focus is asked for until a plain key reaches xev.
+    {
+        auto probe = platform::openX11Desktop();
+        QString seen;
+        QElapsedTimer t;
+        t.start();
+        while (!pressesIn(seen).contains(QLatin1String("a")) && t.elapsed() < 10000) {
+            focus(d, target);
+            probe->keyboard().sendKey(0x41, 0, 0);
+            probe->keyboard().sendKey(0x41, 0, platform::kKeyUp);
+            xev.waitForReadyRead(200);
+            seen += QString::fromLocal8Bit(xev.readAll());
+        }
+        if (!pressesIn(seen).contains(QLatin1String("a"))) {
+            std::fprintf(stderr, "keys never reached the probe window\n");
+            return 2;
+        }
+        // The probe's own presses are not counted.
+        while (xev.waitForReadyRead(300))
+            xev.readAll();
+    }
     std::shared_ptr<platform::Desktop> desktop;
     if (!restart)
         desktop = platform::openX11Desktop();
