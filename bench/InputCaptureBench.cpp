@@ -10,6 +10,7 @@
 //   keys registered, over SECONDS (default 60) of doing nothing.
 // stop:    from an XTest press of F11 to all of 20 busy runs idle, the press
 //   handler stopping them last to first; 10 rounds.
+#include "ArmedKeys.h"
 #include "input/ZenDxInput.h"
 #include "input/ZenHotKey.h"
 #include "platform/Desktop.h"
@@ -136,23 +137,6 @@ void latency(platform::Desktop& desktop, platform::Desktop& presser)
                     percentile(samples, 100), samples.size());
 }
 
-// 98 distinct keys, as a full trigger table would arm them.
-std::vector<std::pair<int, QString>> armedKeys()
-{
-    std::vector<std::pair<int, QString>> keys;
-    const input::TZenKeybd table;
-    for (const auto& key : table.Keys()) {
-        if (keys.size() == 98)
-            break;
-        const bool taken = std::any_of(keys.begin(), keys.end(),
-                                       [&](const auto& k) { return k.first == key.code; });
-        // Not the mouse buttons, which are no keys to grab.
-        if (!taken && key.code > 4)
-            keys.emplace_back(key.code, key.name);
-    }
-    return keys;
-}
-
 void idle(platform::Desktop& desktop, int seconds)
 {
     QObject window;
@@ -160,7 +144,7 @@ void idle(platform::Desktop& desktop, int seconds)
     input::TZenHotKey hotKey(desktop.hotKeys(), &window);
     int refused = 0;
     hotKey.OnGrabRefused = [&](const QString&, int, const QString&) { ++refused; };
-    for (const auto& [code, name] : armedKeys()) {
+    for (const auto& [code, name] : bench::armedKeys()) {
         dx.EnabledKeys().setValue(name, QStringLiteral("true"));
         hotKey.Add(0, code, name);
     }

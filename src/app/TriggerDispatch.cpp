@@ -8,9 +8,12 @@
 #include "app/fmmainRunEntry.h"
 
 #include "app/GlobalStopKey.h"
+#include "app/RunTrace.h"
 #include "app/ZenStringGrid.h"
 #include "base/ZeMath.h"
 #include "script/ScriptThrd.h"
+
+#include <algorithm>
 
 namespace quillon::app {
 
@@ -40,8 +43,11 @@ void Tfrmmain::ZenDxInput1KeyDonw(int Key, const QString& KeyName)
         // The input component reports a key once under each of its names
         // (A and a); the stop key acts on the first of them only, so one
         // physical press toggles the rows once.
-        if (KeyName == name || KeyName == kStopName)
+        if (KeyName == name || KeyName == kStopName) {
+            if (m_trace)
+                m_trace->write(QStringLiteral("press ") + KeyName);
             globalStopKey();
+        }
         return;
     }
     if (KeyName != name)
@@ -51,6 +57,8 @@ void Tfrmmain::ZenDxInput1KeyDonw(int Key, const QString& KeyName)
     const int row = triggerRow(name);
     if (row < 0)
         return;
+    if (m_trace)
+        m_trace->write(QStringLiteral("press ") + name);
     pressBoundKey(name, row);
 }
 
@@ -79,6 +87,11 @@ void Tfrmmain::stopBusyRunsLastToFirst()
     }
     // Nothing a stopped run pressed stays down in other programs.
     m_bridge->held().ReleaseEverything();
+    if (m_trace) {
+        const auto stillBusy = std::count_if(m_runs.begin(), m_runs.end(),
+                                             [](const auto& entry) { return entry->run->busy(); });
+        m_trace->write(QStringLiteral("stopped %1").arg(stillBusy));
+    }
 }
 
 void Tfrmmain::pressBoundKey(const QString& name, int row)
@@ -90,6 +103,7 @@ void Tfrmmain::pressBoundKey(const QString& name, int row)
             return;
         m_repeatCounts.setValue(name, QStringLiteral("0"));
         run->setSectionName(QStringLiteral("down"));
+        passStarting(run);
         run->resume();
         run->ReloadOnStart = false;
         return;
@@ -125,6 +139,7 @@ void Tfrmmain::pressBusyRepeat(const QString& name, int row)
     if (!extra)
         return;
     extra->setSectionName(QStringLiteral("down"));
+    passStarting(extra);
     extra->resume();
     extra->ReloadOnStart = false;
 }
@@ -161,6 +176,8 @@ void Tfrmmain::ZenDxInput1KeyUp(int Key, const QString& KeyName)
     const int row = triggerRow(name);
     if (row < 0)
         return;
+    if (m_trace)
+        m_trace->write(QStringLiteral("release ") + name);
     script::tscriptthrd* run = runningScript(name);
     if (!run)
         return;

@@ -4,6 +4,7 @@
 #include "app/fmmainRunEntry.h"
 
 #include "app/RunLog.h"
+#include "app/RunTrace.h"
 #include "app/ScriptBoxes.h"
 #include "app/ScriptWiring.h"
 #include "app/ZenStringGrid.h"
@@ -55,6 +56,7 @@ Tfrmmain::Tfrmmain(Options options, QWidget* parent)
         m_hotKeys = m_ownHotKeys.get();
     }
     m_runLog = new RunLog(this);
+    m_trace = RunTrace::fromEnvironment();
     if (m_ownHotKeys) {
         // Another program grabbed the key first: the trigger still works
         // from the key state, but the key also reaches that program.
@@ -131,6 +133,7 @@ void Tfrmmain::buildControls()
     m_tmr1->setSingleShot(true);
     connect(m_tmr1, &QTimer::timeout, this, &Tfrmmain::tmr1Timer);
 
+    // Runs only while runs are busy: an idle window wakes for nothing.
     m_beat = new QTimer(this);
     m_beat->setInterval(kRunStateBeatMs);
     connect(m_beat, &QTimer::timeout, this, &Tfrmmain::updateRunState);
@@ -248,7 +251,6 @@ void Tfrmmain::FormCreate()
     m_runs.clear();
     m_repeatCounts.clear();
     loadToolButtons();
-    m_beat->start();
     m_tmr1->start();
 }
 

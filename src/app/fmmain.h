@@ -58,6 +58,7 @@ namespace quillon::app {
 
 class RunLog;
 class RunLogView;
+class RunTrace;
 class ScriptBoxes;
 class TZenStringGrid;
 
@@ -205,6 +206,7 @@ private:
     void stopAndRelease(script::tscriptthrd* run);
     script::tscriptthrd* createRun(const QString& runKey, const QString& baseKey, int row);
     bool startRun(script::tscriptthrd* run, int row);
+    void passStarting(script::tscriptthrd* run);
     void setRunScript(script::tscriptthrd* run, const QString& path);
     void logLoadFailure(const QString& runKey, const QString& path, int number, const QString& message);
     void updateRunState();
@@ -272,6 +274,7 @@ private:
     QObject* m_tools = nullptr;
     QWidget* m_toolButtons = nullptr;
     std::unique_ptr<desktop::TUserCounter> m_counter;
+    std::shared_ptr<RunTrace> m_trace;  // null unless QUILLON_TRACE names a file
     QString m_loadingKey;   // the run key and script the template loads now
     QString m_loadingPath;
     bool m_created = false;

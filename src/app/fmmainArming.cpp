@@ -3,6 +3,7 @@
 // change together here.
 #include "app/fmmain.h"
 
+#include "app/RunTrace.h"
 #include "app/ZenStringGrid.h"
 #include "script/ScriptThrd.h"
 
@@ -24,12 +25,16 @@ void Tfrmmain::armKey(const QString& name)
 {
     m_enabledKeys->setValue(name, kTrue);
     m_hotKeys->Add(0, m_keybd.KeyToCode(name), name);
+    if (m_trace)
+        m_trace->write(QStringLiteral("armed ") + name);
 }
 
 void Tfrmmain::disarmKey(const QString& name)
 {
     m_enabledKeys->setValue(name, kFalse);
     m_hotKeys->Remove(name);
+    if (m_trace && !name.isEmpty())
+        m_trace->write(QStringLiteral("disarmed ") + name);
 }
 
 void Tfrmmain::disarmRow(int row, bool stopMainRun)

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -20,6 +21,9 @@ struct Tfrmmain::RunEntry {
     struct Context {
         std::mutex mutex;
         QString script;
+        QString section;  // guarded by mutex: the section of the pass traced next
+        // The run trace writes the next line event: the first of a pass.
+        std::atomic<bool> traceNext{false};
     };
     std::shared_ptr<Context> context = std::make_shared<Context>();
     std::unique_ptr<script::tscriptthrd> run;

@@ -5,6 +5,7 @@
 #include "app/fmmainRunEntry.h"
 
 #include "app/RunLog.h"
+#include "app/RunTrace.h"
 #include "app/ScriptBoxes.h"
 #include "app/ZenStringGrid.h"
 #include "script/ScriptError.h"
@@ -93,6 +94,18 @@ script::tscriptthrd* Tfrmmain::createRun(const QString& runKey, const QString& b
     engine->OnMessageBox = [boxes = m_boxes, engine](const QString& prompt, int buttons, const QString& title) {
         return boxes->show(prompt, buttons, title, engine);
     };
+    if (m_trace) {
+        engine->OnLineNumber = [trace = m_trace, context = entry->context, runKey](script::TScripert*, int line) {
+            if (!context->traceNext.exchange(false))
+                return;
+            QString section;
+            {
+                std::lock_guard lock(context->mutex);
+                section = context->section;
+            }
+            trace->write(QStringLiteral("line %1 %2 %3").arg(runKey, section).arg(line));
+        };
+    }
     script::tscriptthrd* run = entry->run.get();
     m_runs.push_back(std::move(entry));
     return run;
@@ -109,11 +122,30 @@ void Tfrmmain::setRunScript(script::tscriptthrd* run, const QString& path)
     }
 }
 
+void Tfrmmain::passStarting(script::tscriptthrd* run)
+{
+    if (!m_beat->isActive() && !m_exiting)
+        m_beat->start();
+    if (!m_trace)
+        return;
+    for (const auto& entry : m_runs) {
+        if (entry->run.get() == run) {
+            {
+                std::lock_guard lock(entry->context->mutex);
+                entry->context->section = run->SectionName();
+            }
+            entry->context->traceNext = true;
+            return;
+        }
+    }
+}
+
 bool Tfrmmain::startRun(script::tscriptthrd* run, int row)
 {
     const QString path = m_grid->cellText(1, row);
     if (run->ReloadOnStart)
         setRunScript(run, path);
+    passStarting(run);
     // A file that cannot be read reaches the run's OnError (line -1), and
     // so the log.
     return run->Start(path);
@@ -149,6 +181,9 @@ void Tfrmmain::updateRunState()
         }
         m_grid->setRunCount(row, count);
     }
+    // Every count is 0 again: nothing to follow until the next start.
+    if (busy.empty())
+        m_beat->stop();
 }
 
 void Tfrmmain::freeRuns()

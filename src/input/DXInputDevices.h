@@ -90,6 +90,8 @@ public:
     // Whether the last update showed a key only because it was pressed and
     // released since the one before: the next update will show it up.
     bool HadTapsOnly() const { return m_tapsOnly; }
+    // Whether the desktop reports key events to the keyboard as they happen.
+    bool Watching() const { return m_watch != nullptr; }
 
     const AssignTable& Assignments() const { return m_assigns; }
     // Clears the state's three codes, then takes at most three from `codes`.

@@ -23,7 +23,27 @@ TZenDxInput::TZenDxInput(QObject* owner, platform::Desktop& desktop)
 
 TZenDxInput::~TZenDxInput()
 {
+    forgetSharedPacingPoller(this);
     stopSharedPacing();
+}
+
+void TZenDxInput::setEventWake(bool value)
+{
+    *m_eventWake = value;
+    updatePacing();
+}
+
+void TZenDxInput::updatePacing()
+{
+    // Every key event wakes a poll at once, so the ticks only matter for
+    // what changes without one: buttons, movement, the window in front, and
+    // the edges a suppressed poll left for the next one.
+    const bool slow = EventWake() && Keyboard().Watching() && !ActiveOnly() && !m_mainFormOnly
+                      && !Mouse().Initialized() && !Joystick().Initialized() && !OnMouseMove && !OnDxInput;
+    if (int(slow) == m_allowsSlow)
+        return;
+    m_allowsSlow = int(slow);
+    allowSharedPacingSlow(this, slow);
 }
 
 void TZenDxInput::setEnable(bool value)
@@ -55,6 +75,7 @@ void TZenDxInput::Poll()
     if (m_mainFormOnly)
         setActiveOnly(!FormIsForeground());
     Update();
+    updatePacing();
     if (const auto handler = OnDxInput) {
         bool rtExit = false;
         handler(rtExit);

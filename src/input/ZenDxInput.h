@@ -9,6 +9,10 @@
 // event anywhere on the desktop wakes a poll at once, so a press is seen
 // within a millisecond or two instead of up to 50 ms later; where the
 // desktop cannot report key events the 50 ms pacing alone drives the polls.
+// While the wake is live and nothing else read in a poll changes without
+// a key event (no mouse or joystick device, no mouse-move or OnDxInput
+// handler, input not limited to the form in front), the component lets the
+// pacing thread slow to its safety poll (ZenEventhread.h).
 //
 // The enabled-key list (key name to "true"/"false") is kept here for the
 // window, which writes it and consults it; the component never reads it.
@@ -49,7 +53,10 @@ public:
     void setMainFormOnly(bool value);
     // Whether key events on the desktop wake a poll at once.
     bool EventWake() const { return *m_eventWake; }
-    void setEventWake(bool value) { *m_eventWake = value; }
+    void setEventWake(bool value);
+    // Whether this component lets the pacing thread slow down now (decided
+    // after each poll and when EventWake changes).
+    bool AllowsSlowPacing() const { return m_allowsSlow > 0; }
 
     base::NameValueList& EnabledKeys() { return m_enabledKeys; }
     // The component's own key-name table with its pressed flags.
@@ -75,6 +82,7 @@ public:
 private:
     void raiseKeyEvents();
     void raiseMouseEvents();
+    void updatePacing();
 
     TZenKeybd m_keybd;
     TZenAppEvents* m_appEvents;
@@ -83,6 +91,7 @@ private:
     bool m_mainFormOnly = false;
     std::shared_ptr<std::atomic<bool>> m_eventWake = std::make_shared<std::atomic<bool>>(true);
     std::array<bool, 3> m_mouseDown{};
+    int m_allowsSlow = -1;  // -1: not told to the pacing thread yet
     base::NameValueList m_enabledKeys;
 };
 

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 
 namespace quillon::input {
 namespace {
@@ -16,7 +18,24 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kBusyRecheck = std::chrono::milliseconds(2);
 
 std::mutex g_sharedMutex;
-std::unique_ptr<TZenEventhread> g_shared;
+std::unique_ptr<TZenEventhread> g_shared;  // guarded by g_sharedMutex
+int g_startInterval = 50;                   // guarded by g_sharedMutex
+// Each poller that said so, and whether it allows the safety poll.
+std::map<const void*, bool> g_pollers;      // guarded by g_sharedMutex
+
+// With g_sharedMutex held.
+int wantedInterval()
+{
+    const bool slow = !g_pollers.empty()
+                      && std::all_of(g_pollers.begin(), g_pollers.end(), [](const auto& p) { return p.second; });
+    return slow ? std::max(g_startInterval, kSafetyPollMs) : g_startInterval;
+}
+
+void applyInterval()
+{
+    if (g_shared && g_shared->Interval() != wantedInterval())
+        g_shared->setInterval(wantedInterval());
+}
 
 }  // namespace
 
@@ -36,6 +55,15 @@ void TZenEventhread::Terminate()
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
+    }
+    m_changed.notify_all();
+}
+
+void TZenEventhread::setInterval(int intervalMs)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_interval = intervalMs;
     }
     m_changed.notify_all();
 }
@@ -79,10 +107,12 @@ void TZenEventhread::run()
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
         postIfIdle();
-        if (m_interval <= 0)
+        const int interval = m_interval;
+        if (interval <= 0)
             continue;
-        const auto tick = Clock::now() + std::chrono::milliseconds(m_interval);
-        while (!m_stop && Clock::now() < tick) {
+        const auto tick = Clock::now() + std::chrono::milliseconds(interval);
+        // A new interval ends the wait for the old tick.
+        while (!m_stop && Clock::now() < tick && m_interval == interval) {
             if (m_wakeRequested) {
                 // A poll that has not started yet reads every key event that
                 // came before it; one that runs may have read too early.
@@ -101,8 +131,10 @@ void TZenEventhread::run()
 void startSharedPacing(QObject* target, int intervalMs)
 {
     std::lock_guard lock(g_sharedMutex);
-    if (!g_shared)
-        g_shared = std::make_unique<TZenEventhread>(target, intervalMs);
+    if (g_shared)
+        return;
+    g_startInterval = intervalMs;
+    g_shared = std::make_unique<TZenEventhread>(target, wantedInterval());
 }
 
 void stopSharedPacing()
@@ -125,6 +157,26 @@ bool sharedPacingRunning()
 {
     std::lock_guard lock(g_sharedMutex);
     return g_shared != nullptr;
+}
+
+void allowSharedPacingSlow(const void* poller, bool allowed)
+{
+    std::lock_guard lock(g_sharedMutex);
+    g_pollers[poller] = allowed;
+    applyInterval();
+}
+
+void forgetSharedPacingPoller(const void* poller)
+{
+    std::lock_guard lock(g_sharedMutex);
+    g_pollers.erase(poller);
+    applyInterval();
+}
+
+int sharedPacingInterval()
+{
+    std::lock_guard lock(g_sharedMutex);
+    return g_shared ? g_shared->Interval() : 0;
 }
 
 }  // namespace quillon::input

@@ -7,6 +7,10 @@
 //
 // The process has one pacing thread at most, started, stopped and woken
 // through the functions below (the trigger input component's Enable).
+// Where every key event on the desktop wakes a poll at once, the ticks only
+// catch what no event announces, and the components that poll may let the
+// thread slow down to a safety poll: the idle program then wakes about once
+// a second instead of twenty times.
 #pragma once
 
 #include <QObject>
@@ -37,13 +41,16 @@ public:
 
     // Polls posted so far, for tests and benchmarks.
     long long Posted() const { return m_posted; }
+    int Interval() const { return m_interval; }
+    // Takes effect at once: a wait for a longer tick ends with a post.
+    void setInterval(int intervalMs);
 
 private:
     void run();
     bool postIfIdle();
 
     QObject* const m_target;
-    const int m_interval;
+    std::atomic<int> m_interval;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_wakeRequested{false};
     std::atomic<long long> m_posted{0};
@@ -59,5 +66,16 @@ void startSharedPacing(QObject* target, int intervalMs = 50);
 void stopSharedPacing();
 void wakeSharedPacing();
 bool sharedPacingRunning();
+
+// The slowest the shared thread goes when all that poll allow it.
+inline constexpr int kSafetyPollMs = 1000;
+// Whether `poller` (a component, by address) can do with the safety poll.
+// The thread keeps the interval it was started with while any poller that
+// said so needs it, and slows to kSafetyPollMs (or its own interval, when
+// that is longer) once every one of them allows it. Forget drops a poller.
+void allowSharedPacingSlow(const void* poller, bool allowed);
+void forgetSharedPacingPoller(const void* poller);
+// The interval the shared thread uses now; 0 when it does not run.
+int sharedPacingInterval();
 
 }  // namespace quillon::input

@@ -233,6 +233,14 @@ TEST_F(Dispatch, BusyRowsShowTheirRunCount)
     EXPECT_TRUE(QTest::qWaitFor([this] { return grid().runCount(1) == 2; }, 2000));
     pressStopKey();
     EXPECT_TRUE(QTest::qWaitFor([this] { return grid().runCount(1) == 0; }, 2000));
+    // The count follows the runs again after a time with none busy, also
+    // down to 0 for a run that ends by itself.
+    pressStopKey();
+    bind(2, QStringLiteral("F2"), script(QStringLiteral("b.txt"), busyScript(300)));
+    QTest::qWait(200);
+    press(QStringLiteral("F2"));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return grid().runCount(2) == 1; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return grid().runCount(2) == 0; }, 3000));
 }
 
 TEST_F(KeyboardDispatch, KeysHeldOnTheKeyboardRunDownAndUp)

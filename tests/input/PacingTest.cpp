@@ -132,3 +132,41 @@ TEST(SharedPacing, OneThreadPerProcess)
     EXPECT_FALSE(sharedPacingRunning());
     wakeSharedPacing();  // nothing to wake: harmless
 }
+
+// The shared thread slows to the safety poll only while every poller that
+// spoke allows it, never below the interval it was started with, and comes
+// back at once when one of them needs the ticks again.
+TEST(SharedPacing, SlowsOnlyWhileEveryPollerAllowsIt)
+{
+    QObject window;
+    int first = 0, second = 0;
+    startSharedPacing(&window);
+    EXPECT_EQ(sharedPacingInterval(), 50);
+    allowSharedPacingSlow(&first, true);
+    EXPECT_EQ(sharedPacingInterval(), kSafetyPollMs);
+    allowSharedPacingSlow(&second, false);
+    EXPECT_EQ(sharedPacingInterval(), 50);
+    allowSharedPacingSlow(&second, true);
+    EXPECT_EQ(sharedPacingInterval(), kSafetyPollMs);
+    forgetSharedPacingPoller(&first);
+    forgetSharedPacingPoller(&second);
+    EXPECT_EQ(sharedPacingInterval(), 50);
+    stopSharedPacing();
+
+    startSharedPacing(&window, 5000);
+    allowSharedPacingSlow(&first, true);
+    EXPECT_EQ(sharedPacingInterval(), 5000);
+    forgetSharedPacingPoller(&first);
+    stopSharedPacing();
+    EXPECT_EQ(sharedPacingInterval(), 0);
+}
+
+// A thread waiting for a long tick posts at once when its interval gets
+// shorter, then keeps the new pace.
+TEST_F(Pacing, AShorterIntervalTakesEffectWithoutWaitingForTheOldTick)
+{
+    TZenEventhread pacing(&window, 10000);
+    ASSERT_TRUE(processUntil([&] { return polls == 1; }, 1000));
+    pacing.setInterval(50);
+    EXPECT_TRUE(processUntil([&] { return polls >= 4; }, 2000)) << polls;
+}

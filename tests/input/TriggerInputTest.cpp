@@ -136,6 +136,35 @@ TEST_F(TriggerInput, WithoutKeyEventsTheDesktopIsStillPolled)
     EXPECT_EQ(downs, 1);
 }
 
+// Polls may slow down only where key events wake them and nothing else
+// read in a poll changes without one.
+TEST_F(TriggerInput, SlowPacingIsAllowedOnlyWhereKeyEventsWakeThePolls)
+{
+    input.Poll();
+    EXPECT_TRUE(input.AllowsSlowPacing());
+    input.setEventWake(false);
+    EXPECT_FALSE(input.AllowsSlowPacing());
+    input.setEventWake(true);
+    EXPECT_TRUE(input.AllowsSlowPacing());
+    input.setMainFormOnly(true);
+    input.Poll();
+    EXPECT_FALSE(input.AllowsSlowPacing());
+    input.setMainFormOnly(false);
+    input.OnMouseMove = [](int, int) {};
+    input.Poll();
+    EXPECT_FALSE(input.AllowsSlowPacing());
+    input.OnMouseMove = nullptr;
+    input.Mouse().setEnabled(true);
+    input.Poll();
+    EXPECT_FALSE(input.AllowsSlowPacing());
+
+    platform::SimDesktop quiet;
+    quiet.setKeyEventsAvailable(false);
+    input::TZenDxInput plain(&form, quiet);
+    plain.Poll();
+    EXPECT_FALSE(plain.AllowsSlowPacing());
+}
+
 TEST_F(TriggerInput, MainFormOnlyReadsKeysOnlyWhileTheFormIsInFront)
 {
     input.setMainFormOnly(true);

@@ -104,6 +104,34 @@ std::uint32_t TestWindows::focus()
     return static_cast<std::uint32_t>(w);
 }
 
+bool TestWindows::keyDown(const QString& keysym)
+{
+    if (!d->display)
+        return false;
+    const KeyCode code = XKeysymToKeycode(d->display, XStringToKeysym(keysym.toLatin1().constData()));
+    char keys[32] = {};
+    XQueryKeymap(d->display, keys);
+    return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
+}
+
+int TestWindows::countPixels(std::uint32_t window, std::uint32_t rgb)
+{
+    if (!d->display)
+        return -1;
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d->display, window, &a) || a.map_state != IsViewable)
+        return -1;
+    XImage* image = XGetImage(d->display, window, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!image)
+        return -1;
+    int count = 0;
+    for (int y = 0; y < image->height; ++y)
+        for (int x = 0; x < image->width; ++x)
+            count += (XGetPixel(image, x, y) & 0xFFFFFF) == rgb;
+    XDestroyImage(image);
+    return count;
+}
+
 void TestWindows::pointer(int& x, int& y)
 {
     Window root, child;

@@ -30,6 +30,12 @@ public:
     int waitButtonPress(std::uint32_t window, int timeoutMs);
     // The window holding the input focus.
     std::uint32_t focus();
+    // Whether the key of `keysym` (an X keysym name: "b", "F1") is down in
+    // the server's key state (XQueryKeymap).
+    bool keyDown(const QString& keysym);
+    // How many pixels of `window`'s visible contents have the colour `rgb`
+    // (0xRRGGBB); -1 when the window cannot be read.
+    int countPixels(std::uint32_t window, std::uint32_t rgb);
     // Root-relative pointer position.
     void pointer(int& x, int& y);
     void warpPointer(int x, int y);

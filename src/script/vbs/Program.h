@@ -37,6 +37,7 @@ enum class NodeKind : uint8_t {
 enum NodeFlags : uint8_t {
     kLiteral = 1,   // a literal constant (the typed-comparison rule)
     kHasArgs = 2,   // written with an argument list (possibly empty)
+    kCompleteArgs = 4,  // a built-in's arguments: none omitted, a count it takes
 };
 
 struct Node {

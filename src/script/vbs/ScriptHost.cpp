@@ -260,6 +260,7 @@ struct ScriptHost::Impl final : SlotResolver {
     MsgBoxHandler msgBox;
     BuiltinContext context{random, {}, {}};
     ScriptError error;
+    const BuiltinTable& builtins = BuiltinTable::standard();
 
     // Keeps programs of running calls alive: uncached ones are freed, and the
     // cache may start over, only when no call is running.
@@ -641,7 +642,16 @@ struct ScriptHost::Impl final : SlotResolver {
 
     Value callBuiltin(const Program& p, const Node& n)
     {
-        const BuiltinEntry& entry = BuiltinTable::standard().at(n.a);
+        const BuiltinEntry& entry = builtins.at(n.a);
+        if (n.flags & kCompleteArgs) {
+            Arguments args;
+            evalArguments(p, n, args);
+            try {
+                return entry.fn(context, args.span());
+            } catch (VbsError& e) {
+                throw named(e, entry.name);
+            }
+        }
         // Omitted trailing arguments are simply absent; an omitted required
         // one is 449.
         Node call = n;
@@ -1016,19 +1026,21 @@ struct ScriptHost::Impl final : SlotResolver {
     // A flat number expression run over typed numbers; false when an
     // operand or a result leaves Integer, Long and Double (or an operation
     // would fail): nothing was changed and the node tree decides.
+    // A slot's number as its raw bits: a Value keeps a Double's bits where
+    // it keeps a whole number, as Number does.
+    [[gnu::always_inline]] bool load(int32_t slot, Number& n)
+    {
+        const Slot& s = globals[static_cast<size_t>(slot)];
+        const Value::Type t = s.value.type();
+        if (s.state == Unset || (t != Value::Type::Integer && t != Value::Type::Long && t != Value::Type::Double))
+            return false;
+        n.type = t;
+        n.i = s.value.integralValue();
+        return true;
+    }
+
     [[gnu::always_inline]] bool evalNumbers(const NumberCode& code, Number& out)
     {
-        // A slot's number as its raw bits: a Value keeps a Double's bits
-        // where it keeps a whole number, as Number does.
-        auto load = [this](int32_t slot, Number& n) {
-            const Slot& s = globals[static_cast<size_t>(slot)];
-            const Value::Type t = s.value.type();
-            if (s.state == Unset || (t != Value::Type::Integer && t != Value::Type::Long && t != Value::Type::Double))
-                return false;
-            n.type = t;
-            n.i = s.value.integralValue();
-            return true;
-        };
         // The commonest shape, a leaf and an operation with a leaf (`i + 1`,
         // `k = 0`), without the loop.
         if (code.ops.size() == 2) {
