@@ -108,8 +108,11 @@ int main(int argc, char** argv)
         timer.start();
         const QString found = findChild(kit.bridge(), window, last, controls);
         ms.push_back(timer.nsecsElapsed() / 1e6);
-        if (found == "-1" || found == "0")
+        if (found == "-1" || found == "0") {
+            std::fprintf(stderr, "round %d: %s; first %s\n", i, qPrintable(found),
+                         qPrintable(findChild(kit.bridge(), window, last, 0)));
             return fail("lost the last button");
+        }
     }
     std::sort(ms.begin(), ms.end());
     std::printf("findchild(h, \"push button\", %d) over %d buttons + 3 controls (%s): "

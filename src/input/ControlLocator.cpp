@@ -3,9 +3,8 @@
 namespace quillon::input {
 namespace {
 
-// The same buffers as for windows: 180 bytes to compare, 256 characters to read.
+// The same buffer as for windows: 180 bytes to compare.
 constexpr int kSearchTextBytes = 179;
-constexpr int kTextChars = 255;
 
 }  // namespace
 
@@ -30,18 +29,12 @@ arhandle ControlLocator::AppendControls(arhandle windows, WindowHandle parent, c
 
 QString ControlLocator::Text(WindowHandle control)
 {
-    QString text = m_controls.text(control);
-    if (text.size() > kTextChars) {
-        const bool splitsPair = text.at(kTextChars - 1).isHighSurrogate();
-        text.truncate(kTextChars - (splitsPair ? 1 : 0));
-    }
-    return text;
+    return windowTextCut(m_controls.text(control));
 }
 
 bool ControlLocator::SetText(WindowHandle control, const QString& text)
 {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return m_controls.setText(control, nul < 0 ? text : text.left(nul));
+    return m_controls.setText(control, untilNul(text));
 }
 
 bool ControlLocator::Click(WindowHandle control)

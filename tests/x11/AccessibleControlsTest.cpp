@@ -275,6 +275,41 @@ TEST_P(AccessibleControls, ControlsOfAnApplicationThatEndedAreBadHandles)
     EXPECT_EQ(findChild(h, "text"), "0");
 }
 
+TEST_P(AccessibleControls, AScriptFillsInAndSubmitsTheForm)
+{
+    const FormApp app = GetParam();
+    Client form(display, app.program, formArgs(app, QStringLiteral("Quillon %1 script").arg(app.name)));
+    const auto formWindow = form.waitWindow({"--classname", app.windowClass});
+    ASSERT_NE(formWindow, 0u);
+    ASSERT_NE(waitChild(QString::number(formWindow), "push button"), "0");
+
+    QTemporaryDir dir;
+    QFile script(dir.filePath("form.txt"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral(R"(section down
+h=findhandle("%1")
+e=findchild(h,"text")
+b=findchild(h,"push button")
+name="Ada 洛芙莱斯"
+sethtxt e,name
+sethclick b
+t=gethtxt(e)
+messagebox t
+end section
+)").arg(app.windowClass.toLower()).toUtf8());
+    script.close();
+    QProcess quillon;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    quillon.setProcessEnvironment(env);
+    quillon.start(QUILLON_BINARY, {"--run", script.fileName(), "--section", "down"});
+    ASSERT_TRUE(quillon.waitForFinished(20000));
+    EXPECT_EQ(quillon.exitCode(), 0) << quillon.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(quillon.readAllStandardOutput()), QStringLiteral("Ada 洛芙莱斯\n"));
+    EXPECT_TRUE(waitFor([&] { return form.output().contains(QStringLiteral("clicked:Ada 洛芙莱斯")); }))
+        << form.output().toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Toolkits, AccessibleControls, ::testing::Values(gtkForm(), qtForm()),
                          [](const auto& info) { return std::string(info.param.name); });
 

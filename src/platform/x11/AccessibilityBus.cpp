@@ -7,6 +7,7 @@
 #include <QDBusVariant>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace quillon::platform::x11 {
@@ -22,6 +23,8 @@ constexpr int kAddressTimeoutMs = 3000;
 constexpr auto kRetryPause = 5s;
 // A look that had to wait for a time-out is not repeated as soon.
 constexpr auto kSlowRetryPause = 60s;
+// Objects asked about at once while a tree is walked.
+constexpr std::size_t kCallsInFlight = 24;
 // Beyond this depth a tree is cyclic or broken.
 constexpr int kMaxDepth = 64;
 // Objects whose state includes DEFUNCT have been destroyed.
@@ -285,7 +288,7 @@ std::vector<AccessibleNode> AccessibilityBus::descendants(const AccessibleRef& r
     if (!c || root.isNull())
         return {};
     struct Pending {
-        QDBusPendingCall children, role, attributes;
+        std::optional<QDBusPendingCall> children, role, attributes;
     };
     auto ask = [&](const AccessibleRef& object, const QString& method) {
         QDBusMessage m = QDBusMessage::createMethodCall(object.service, object.path, kAccessible, method);
@@ -302,26 +305,33 @@ std::vector<AccessibleNode> AccessibilityBus::descendants(const AccessibleRef& r
     for (int depth = 0; !levelRefs.empty() && depth < kMaxDepth && nodes.size() < maxNodes; ++depth) {
         if (nodes.size() + levelRefs.size() > maxNodes)
             levelRefs.resize(maxNodes - nodes.size());
-        std::vector<Pending> pending;
-        pending.reserve(levelRefs.size());
-        for (const AccessibleRef& ref : levelRefs)
-            pending.push_back({ask(ref, QStringLiteral("GetChildren")), ask(ref, QStringLiteral("GetRoleName")),
-                               ask(ref, QStringLiteral("GetAttributes"))});
+        // A window of calls in flight: enough to keep the application busy,
+        // few enough that none waits in its queue until its time-out.
+        std::vector<Pending> pending(levelRefs.size());
+        std::size_t sent = 0;
+        auto sendUpTo = [&](std::size_t end) {
+            for (; sent < std::min(end, levelRefs.size()); ++sent)
+                pending[sent] = {ask(levelRefs[sent], QStringLiteral("GetChildren")),
+                                 ask(levelRefs[sent], QStringLiteral("GetRoleName")),
+                                 ask(levelRefs[sent], QStringLiteral("GetAttributes"))};
+        };
         std::vector<AccessibleRef> next;
         std::vector<std::size_t> nextParents;
         for (std::size_t i = 0; i < levelRefs.size(); ++i) {
+            sendUpTo(i + kCallsInFlight);
             const std::size_t index = nodes.size();
-            pending[i].role.waitForFinished();
-            pending[i].attributes.waitForFinished();
-            pending[i].children.waitForFinished();
-            nodes.push_back({levelRefs[i], stringFrom(pending[i].role.reply()),
-                             classAttribute(pending[i].attributes.reply()), depth});
+            Pending& p = pending[i];
+            p.role->waitForFinished();
+            p.attributes->waitForFinished();
+            p.children->waitForFinished();
+            nodes.push_back({levelRefs[i], stringFrom(p.role->reply()),
+                             classAttribute(p.attributes->reply()), depth});
             childIndexes.emplace_back();
             if (depth == 0)
                 rootChildren.push_back(index);
             else
                 childIndexes[level[i]].push_back(index);
-            for (const AccessibleRef& child : refsFrom(pending[i].children.reply())) {
+            for (const AccessibleRef& child : refsFrom(p.children->reply())) {
                 next.push_back(child);
                 nextParents.push_back(index);
             }
