@@ -87,7 +87,15 @@ bool SysParamBridge::findChild(const QStringList& pieces, QString& content, QStr
         || (pieces.size() >= 4 && !toInt(word, pieces[2], index, error))
         || !succeeded(m_windows.Status(), error))
         return false;
-    content = pick(m_windows.FindChildren(parent, QString(), pieces[1]), index);
+    if (!m_controls) {
+        content = pick(m_windows.FindChildren(parent, QString(), pieces[1]), index);
+        return true;
+    }
+    // A control's handle names no X window, so only the accessible tree is asked.
+    input::arhandle windows = input::ControlLocator::Owns(parent)
+                                  ? input::arhandle{0}
+                                  : m_windows.FindChildren(parent, QString(), pieces[1]);
+    content = pick(m_controls->AppendControls(std::move(windows), parent, pieces[1]), index);
     return true;
 }
 
@@ -103,7 +111,8 @@ bool SysParamBridge::query(const QString& word, QString& content, QString* error
         if (!needPieces(word, pieces, 1, error) || !toHandle(word, pieces[0], handle, error)
             || !succeeded(m_windows.Status(), error))
             return false;
-        content = m_windows.WindowText(handle);
+        const bool control = m_controls && input::ControlLocator::Owns(handle);
+        content = control ? m_controls->Text(handle) : m_windows.WindowText(handle);
         return true;
     }
     if (word == words::kTest)
@@ -165,7 +174,9 @@ bool SysParamBridge::command(const QString& word, const QString& content, QStrin
             || !succeeded(m_windows.Status(), error))
             return false;
         // A handle that names no window has no effect, as a message to it would.
-        if (setText)
+        if (m_controls && input::ControlLocator::Owns(handle))
+            setText ? m_controls->SetText(handle, pieces[1]) : m_controls->Click(handle);
+        else if (setText)
             m_windows.SetWindowText(handle, pieces[1]);
         else
             m_windows.ClickWindow(handle);
@@ -179,9 +190,11 @@ DesktopBridge::DesktopBridge(std::shared_ptr<platform::Desktop> desktop)
       m_mouse(m_desktop->mouse()),
       m_windows(m_desktop->windows()),
       m_held(m_keybd, m_mouse),
+      m_controls(m_desktop->controls()),
       m_bridge(m_keybd, m_mouse, m_windows)
 {
     m_bridge.setHeldInput(&m_held);
+    m_bridge.setControls(&m_controls);
 }
 
 }  // namespace quillon::app

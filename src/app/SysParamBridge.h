@@ -9,6 +9,7 @@
 // state of its own, so several script runs may call it at once.
 #pragma once
 
+#include "input/ControlLocator.h"
 #include "input/GMWindow.h"
 #include "input/HeldInput.h"
 #include "input/ZeMouse.h"
@@ -38,6 +39,9 @@ public:
     bool command(const QString& word, const QString& content, QString* error = nullptr,
                  input::HeldInput::Holder holder = nullptr);
     void setHeldInput(input::HeldInput* held) { m_held = held; }
+    // With controls set, findchild also finds the accessible controls inside
+    // windows, and gethtxt, sethtxt and sethclick reach them by their handles.
+    void setControls(input::ControlLocator* controls) { m_controls = controls; }
 
 private:
     bool findHandle(const QStringList& pieces, QString& content, QString* error);
@@ -48,6 +52,7 @@ private:
     input::TZeMouse& m_mouse;
     input::TGMWindow& m_windows;
     input::HeldInput* m_held = nullptr;
+    input::ControlLocator* m_controls = nullptr;
 };
 
 // A bridge with its own keyboard simulator, mouse simulator and window
@@ -67,6 +72,7 @@ private:
     input::TZeMouse m_mouse;
     input::TGMWindow m_windows;
     input::HeldInput m_held;
+    input::ControlLocator m_controls;
     SysParamBridge m_bridge;
 };
 

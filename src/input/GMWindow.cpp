@@ -202,11 +202,9 @@ bool TGMWindow::ActivateWindow(WindowHandle window)
     return m_windows.activate(window);
 }
 
-QString TGMWindow::WindowText(WindowHandle window)
+QString windowTextCut(QString text)
 {
-    // The 256-character buffer counts characters: counted in UTF-8 bytes a
-    // Chinese title would lose two thirds of its length.
-    QString text = m_windows.title(window);
+    // Counted in UTF-8 bytes a Chinese title would lose two thirds of its length.
     if (text.size() > kWindowTextChars) {
         const bool splitsPair = text.at(kWindowTextChars - 1).isHighSurrogate();
         text.truncate(kWindowTextChars - (splitsPair ? 1 : 0));
@@ -214,11 +212,20 @@ QString TGMWindow::WindowText(WindowHandle window)
     return text;
 }
 
+QString untilNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+QString TGMWindow::WindowText(WindowHandle window)
+{
+    return windowTextCut(m_windows.title(window));
+}
+
 bool TGMWindow::SetWindowText(WindowHandle window, const QString& text)
 {
-    // The text travels as a NUL-terminated string.
-    const qsizetype nul = text.indexOf(QChar(0));
-    return m_windows.setTitle(window, nul < 0 ? text : text.left(nul));
+    return m_windows.setTitle(window, untilNul(text));
 }
 
 bool TGMWindow::ClickWindow(WindowHandle window)

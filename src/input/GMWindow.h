@@ -118,6 +118,11 @@ private:
     arhandle m_lastHandles;
 };
 
+// A window's (or control's) text as gethtxt answers it: its 256-character
+// buffer counts characters, never splitting a surrogate pair.
+QString windowTextCut(QString text);
+// A text as sethtxt sends it: a NUL-terminated string, so up to its first NUL.
+QString untilNul(const QString& text);
 // `text` cut to at most `maxBytes` bytes of UTF-8, at a character boundary.
 QString cutToBytes(const QString& text, int maxBytes);
 // True when `fragment` is non-empty and occurs in `text`, ASCII letters

@@ -191,6 +191,51 @@ public:
     virtual std::unique_ptr<KeyWatch> watch(Wake wake) = 0;
 };
 
+// The controls that today's toolkits (GTK, Qt) draw inside one X window,
+// reached through the desktop's accessibility bus. They get handles of their
+// own from the same 32-bit space as windows: X resource ids never set the top
+// three bits, so handles with bit 30 set (isControlHandle) never name a
+// window. A handle stays valid while its control exists; a gone control or a
+// handle never handed out gives the empty answers of a bad handle.
+struct ControlInfo {
+    WindowHandle handle = 0;
+    QString roleName;      // the accessibility role: "push button", "text", "label" ...
+    QString toolkitClass;  // the toolkit's class name, where the toolkit reports one
+};
+
+class Controls {
+public:
+    virtual ~Controls() = default;
+    // The accessible descendants of a window or of a control, depth first,
+    // parents before children, in the toolkit's order. Empty for a bad
+    // handle, a window without accessible controls, or when there is no
+    // accessibility bus.
+    virtual std::vector<ControlInfo> descendants(WindowHandle parent) = 0;
+    // The control's text: an editable or text control's content, otherwise
+    // its accessible name. Empty for a bad handle.
+    virtual QString text(WindowHandle control) = 0;
+    // Replaces an editable control's text. False for a bad handle or a
+    // control that cannot be edited.
+    virtual bool setText(WindowHandle control, const QString& text) = 0;
+    // Runs the control's default action (a button's click) without moving
+    // the pointer or the focus. False for a bad handle or a control without
+    // such an action.
+    virtual bool click(WindowHandle control) = 0;
+};
+
+inline constexpr WindowHandle kControlHandleTag = 0x40000000;
+inline constexpr WindowHandle kControlHandleMask = 0xE0000000;
+
+// True for handles of the control range (whether or not the control exists).
+inline constexpr bool isControlHandle(WindowHandle handle)
+{
+    return (handle & kControlHandleMask) == kControlHandleTag && handle != kControlHandleTag;
+}
+
+// Controls of a desktop without an accessibility bus: nothing is found and
+// every handle is bad. Stateless; one instance serves every thread.
+Controls& noControls();
+
 class Shell {
 public:
     virtual ~Shell() = default;
@@ -208,6 +253,8 @@ public:
     virtual HotKeys& hotKeys() = 0;
     virtual KeyEvents& keyEvents() = 0;
     virtual Shell& shell() = 0;
+    // The accessible controls inside windows; none unless the backend has them.
+    virtual Controls& controls() { return noControls(); }
 };
 
 // Connects to the X11 display `displayName` (empty: $DISPLAY). Returns null,

@@ -47,6 +47,8 @@ public:
     {
         if (!expression.code)
             return evalCondition(expression.text, truth);
+        if (m_host.flatCondition(program(expression), truth))
+            return succeeded();
         vbs::Value value;
         return m_host.eval(program(expression), value) ? toTruth(value, truth) : fromHost();
     }

@@ -93,8 +93,12 @@ protected:
         const QPoint bar = m_toolBar.mapTo(this, QPoint(0, 0));
         std::printf("toolbar %d %d\n", bar.x(), bar.y());
         std::fflush(stdout);
-        if (m_hide)
+        // Only the first show goes to the tray, as in the program: bringing
+        // the window back shows it again, and a window manager's own map
+        // sends show events too; minimising then would keep it away for good.
+        if (m_hide && !m_shownOnce)
             m_tray.MinimizeWindow(this);
+        m_shownOnce = true;
     }
 
     void hideEvent(QHideEvent* event) override
@@ -144,6 +148,7 @@ private:
 
     QString m_dir;
     bool m_hide;
+    bool m_shownOnce = false;
     desktop::TSisTray m_tray;
     desktop::TZenToolBar m_toolBar;
     desktop::TToolSys m_tools;

@@ -1,5 +1,7 @@
 // The X11 backend: connection, error trap, key table, keyboard, mouse, shell.
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Controls.h"
+#include "platform/x11/X11KeyBindings.h"
 #include "platform/x11/X11KeyMap.h"
 
 #include <QByteArray>
@@ -112,20 +114,6 @@ public:
         m_map.load(m_c->display());
     }
 
-    ~X11Keyboard() override
-    {
-        std::lock_guard lock(m_c->mutex());
-        // A layout switch may have given a spare keycode a key of its own
-        // since; only bindings that are still ours are undone.
-        for (const auto& [code, sym] : m_boundSpares) {
-            if (firstKeysym(code) != sym)
-                continue;
-            KeySym none = NoSymbol;
-            XChangeKeyboardMapping(m_c->display(), code, 1, &none, 1);
-        }
-        XSync(m_c->display(), False);
-    }
-
     bool readKeyState(KeyState& state) override
     {
         char keys[32] = {};
@@ -156,7 +144,9 @@ public:
         const KeyCode code = keycodeLocked(vk);
         if (code == 0)
             return Result::success();
-        if (!XTestFakeKeyEvent(m_c->display(), code, (flags & kKeyUp) ? False : True, CurrentTime))
+        const bool down = !(flags & kKeyUp);
+        m_bindings.noteEvent(code, down);
+        if (!XTestFakeKeyEvent(m_c->display(), code, down ? True : False, CurrentTime))
             return Result::failure(QStringLiteral("the X server refused a key event"));
         XFlush(m_c->display());
         return Result::success();
@@ -217,60 +207,29 @@ private:
         m_triedSpare.fill(false);
     }
 
-    KeySym firstKeysym(KeyCode code)
-    {
-        int perCode = 0;
-        KeySym* syms = XGetKeyboardMapping(m_c->display(), code, 1, &perCode);
-        const KeySym sym = syms && perCode > 0 ? syms[0] : NoSymbol;
-        if (syms)
-            XFree(syms);
-        return sym;
-    }
-
-    // Keys whose keysym the keyboard map lacks (F13 to F24 on many layouts)
-    // get a spare keycode bound on first use, while spare ones last. The
-    // bindings are undone when the backend closes.
+    // Keys the map cannot type (F13 to F24 on many layouts; the keypad's
+    // digits while NumLock is off) get a keycode bound on first use.
     KeyCode keycodeLocked(int vk)
     {
-        if (const unsigned code = m_map.keycode(vk); code != 0 || m_triedSpare[vk])
+        if (const unsigned code = m_map.typingKeycode(vk); code != 0 || m_triedSpare[vk])
             return KeyCode(code);
         m_triedSpare[vk] = true;
         const KeySym sym = keysymForVirtualKey(vk);
         if (sym == NoSymbol)
             return 0;
-        const KeyCode code = spareKeycode();
+        const unsigned code = m_bindings.bind(m_c->display(), m_c->root(), sym);
         if (code == 0)
             return 0;
-        KeySym syms[2] = {sym, sym};
-        XChangeKeyboardMapping(m_c->display(), code, 2, syms, 1);
-        XSync(m_c->display(), False);
-        m_boundSpares.emplace_back(code, sym);
         m_map.bind(vk, code);
-        return code;
-    }
-
-    KeyCode spareKeycode()
-    {
-        int minCode = 0, maxCode = 0, perCode = 0;
-        XDisplayKeycodes(m_c->display(), &minCode, &maxCode);
-        KeySym* map = XGetKeyboardMapping(m_c->display(), static_cast<KeyCode>(minCode),
-                                          maxCode - minCode + 1, &perCode);
-        if (!map)
-            return 0;
-        KeyCode found = 0;
-        for (int code = maxCode; code >= minCode && found == 0; --code) {
-            const KeySym* syms = map + (code - minCode) * perCode;
-            if (std::all_of(syms, syms + perCode, [](KeySym s) { return s == NoSymbol; }))
-                found = static_cast<KeyCode>(code);
-        }
-        XFree(map);
-        return found;
+        // Another key may have had this keycode: it binds afresh when next typed.
+        m_triedSpare.fill(false);
+        return KeyCode(code);
     }
 
     std::shared_ptr<Connection> m_c;
     KeyMap m_map;
     std::array<bool, 256> m_triedSpare{};
-    std::vector<std::pair<KeyCode, KeySym>> m_boundSpares;
+    KeyBindings m_bindings;
 };
 
 class X11Mouse final : public Mouse {
@@ -322,7 +281,7 @@ public:
     X11Desktop(std::shared_ptr<Connection> c, const QString& displayName)
         : m_keyboard(c), m_mouse(c), m_windows(makeWindows(c)),
           m_hotKeys(makeHotKeys(displayName)), m_keyEvents(makeKeyEvents(displayName)),
-          m_connection(std::move(c))
+          m_controls(makeControls(c, *m_windows)), m_connection(std::move(c))
     {
     }
     Keyboard& keyboard() override { return m_keyboard; }
@@ -331,6 +290,7 @@ public:
     HotKeys& hotKeys() override { return *m_hotKeys; }
     KeyEvents& keyEvents() override { return *m_keyEvents; }
     Shell& shell() override { return m_shell; }
+    Controls& controls() override { return *m_controls; }
 
 private:
     X11Keyboard m_keyboard;
@@ -339,6 +299,7 @@ private:
     std::unique_ptr<HotKeys> m_hotKeys;
     std::unique_ptr<KeyEvents> m_keyEvents;
     XdgShell m_shell;
+    std::unique_ptr<Controls> m_controls;
     std::shared_ptr<Connection> m_connection;
 };
 

@@ -54,6 +54,24 @@ bool isGenericModifier(int vk)
     return vk == 0x10 || vk == 0x11 || vk == 0x12;
 }
 
+// NUMPAD0 to NUMPAD9 and DECIMAL: keys whose keypad keysym depends on NumLock.
+bool typesOnlyWithNumLock(int vk)
+{
+    return (vk >= 0x60 && vk <= 0x69) || vk == 0x6E;
+}
+
+// The first keycode whose every keysym is `wanted`, so that no lock or
+// shift state turns it into another key; 0 when the map has none.
+unsigned soleKeycode(const std::vector<std::vector<XId>>& keysyms, int minKeycode, KeySym wanted)
+{
+    for (std::size_t i = 0; i < keysyms.size(); ++i) {
+        const auto& list = keysyms[i];
+        if (!list.empty() && std::all_of(list.begin(), list.end(), [&](XId s) { return s == wanted; }))
+            return unsigned(minKeycode) + unsigned(i);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int virtualKeyForKeysym(XId keysym)
@@ -104,6 +122,7 @@ void KeyMap::load(Display* display)
 {
     m_virtualKeys.fill(0);
     m_keycodes.fill(0);
+    m_typingKeycodes.fill(0);
     int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
     XDisplayKeycodes(display, &minKeycode, &maxKeycode);
     KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(minKeycode),
@@ -123,9 +142,15 @@ void KeyMap::load(Display* display)
     }
     if (map)
         XFree(map);
-    for (int vk = 1; vk < 256; ++vk)
-        if (const KeySym sym = keysymForVirtualKey(vk))
-            m_keycodes[std::size_t(vk)] = XKeysymToKeycode(display, sym);
+    for (int vk = 1; vk < 256; ++vk) {
+        const KeySym sym = keysymForVirtualKey(vk);
+        if (!sym)
+            continue;
+        m_keycodes[std::size_t(vk)] = XKeysymToKeycode(display, sym);
+        m_typingKeycodes[std::size_t(vk)] = typesOnlyWithNumLock(vk)
+                                                ? soleKeycode(keysyms, minKeycode, sym)
+                                                : m_keycodes[std::size_t(vk)];
+    }
     loadModifiers(display, keysyms, minKeycode);
 }
 
@@ -161,10 +186,16 @@ void KeyMap::loadModifiers(Display* display, const std::vector<std::vector<XId>>
 
 void KeyMap::bind(int vk, unsigned keycode)
 {
-    if (vk > 0 && vk < 256 && keycode < 256) {
+    if (vk <= 0 || vk >= 256 || keycode >= 256)
+        return;
+    for (auto* codes : {&m_keycodes, &m_typingKeycodes})
+        for (unsigned& code : *codes)
+            if (code == keycode)
+                code = 0;
+    if (m_keycodes[std::size_t(vk)] == 0)
         m_keycodes[std::size_t(vk)] = keycode;
-        m_virtualKeys[keycode] = vk;
-    }
+    m_typingKeycodes[std::size_t(vk)] = keycode;
+    m_virtualKeys[keycode] = vk;
 }
 
 std::vector<unsigned> KeyMap::lockVariants() const

@@ -36,9 +36,16 @@ public:
 
     // The virtual-key code read for `keycode`; 0 for none.
     int virtualKey(unsigned keycode) const { return keycode < 256 ? m_virtualKeys[keycode] : 0; }
-    // The keycode that types `vk` with the current map; 0 when none does.
+    // The keycode of the key that carries `vk`'s keysym (for grabs and scan
+    // codes); 0 when the map has none.
     unsigned keycode(int vk) const { return vk > 0 && vk < 256 ? m_keycodes[vk] : 0; }
-    // Remembers a keycode bound to `vk` by the program itself.
+    // The keycode that types `vk` whatever the lock state; 0 when none does.
+    // For most keys the key that carries the keysym; the keypad's digits and
+    // decimal point need a keycode that carries nothing else, because the
+    // keypad's own keys type Home, End and the arrows while NumLock is off.
+    unsigned typingKeycode(int vk) const { return vk > 0 && vk < 256 ? m_typingKeycodes[vk] : 0; }
+    // Remembers a keycode bound to `vk` by the program itself; whatever
+    // typed through that keycode before no longer does.
     void bind(int vk, unsigned keycode);
 
     // The modifier bits of CapsLock, NumLock and ScrollLock (0 for a lock
@@ -56,6 +63,7 @@ private:
 
     std::array<int, 256> m_virtualKeys{};
     std::array<unsigned, 256> m_keycodes{};
+    std::array<unsigned, 256> m_typingKeycodes{};
     unsigned m_capsLockMask = 0;
     unsigned m_numLockMask = 0;
     unsigned m_scrollLockMask = 0;

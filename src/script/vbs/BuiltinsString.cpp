@@ -51,6 +51,17 @@ QString folded(const QString& s)
 // Finds `what` in `text` from 0-based `from`, optionally ignoring case; -1 if absent.
 qsizetype findIn(const QString& text, const QString& what, qsizetype from, bool textCompare)
 {
+    // One character compared as binary, the common case, is a plain scan:
+    // the general search costs more to set up than a short text takes.
+    if (!textCompare && what.size() == 1 && from >= 0) {
+        const char16_t c = what.front().unicode();
+        const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
+        for (qsizetype i = from; i < text.size(); ++i) {
+            if (chars[i] == c)
+                return i;
+        }
+        return -1;
+    }
     return text.indexOf(what, from, textCompare ? Qt::CaseInsensitive : Qt::CaseSensitive);
 }
 

@@ -800,6 +800,16 @@ private:
         else if (n.kind != NodeKind::Member && n.kind != NodeKind::Builtin && n.kind != NodeKind::Apply)
             throw VbsError(1025, column);
         n.flags |= kHasArgs;
+        if (n.kind == NodeKind::Builtin) {
+            // A built-in call whose arguments are all there and as many as it
+            // takes needs no checks when it runs.
+            const BuiltinEntry& entry = BuiltinTable::standard().at(n.a);
+            bool complete = n.argCount >= entry.minArgs && n.argCount <= entry.maxArgs;
+            for (int32_t arg : args)
+                complete = complete && m_p.nodes[static_cast<size_t>(arg)].kind != NodeKind::Missing;
+            if (complete)
+                n.flags |= kCompleteArgs;
+        }
         m_p.nodes[static_cast<size_t>(node)] = n;
         return node;
     }
@@ -1183,6 +1193,7 @@ Program parseProgram(QStringView text, bool expression, SlotResolver& resolver)
             parser.parseExpressionLine();
         else
             parser.parseStatementLine();
+        program.numbers = buildNumberCode(program);
     } catch (const VbsError& e) {
         program = Program();
         program.errorNumber = e.number;

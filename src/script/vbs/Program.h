@@ -3,6 +3,7 @@
 // once per distinct text and cached by the host; they never change afterwards.
 #pragma once
 
+#include "script/vbs/NumberCode.h"
 #include "script/vbs/Operators.h"
 #include "script/vbs/Value.h"
 
@@ -36,6 +37,7 @@ enum class NodeKind : uint8_t {
 enum NodeFlags : uint8_t {
     kLiteral = 1,   // a literal constant (the typed-comparison rule)
     kHasArgs = 2,   // written with an argument list (possibly empty)
+    kCompleteArgs = 4,  // a built-in's arguments: none omitted, a count it takes
 };
 
 struct Node {
@@ -91,6 +93,7 @@ struct Program {
     std::vector<Stmt> stmts;
     std::vector<Decl> decls;
     int32_t root = -1;          // the expression of an Eval
+    NumberCode numbers;         // the flat form, when the line has one
 
     int errorNumber = 0;        // a compile error: the line never runs
     int errorColumn = 0;

@@ -260,6 +260,7 @@ struct ScriptHost::Impl final : SlotResolver {
     MsgBoxHandler msgBox;
     BuiltinContext context{random, {}, {}};
     ScriptError error;
+    const BuiltinTable& builtins = BuiltinTable::standard();
 
     // Keeps programs of running calls alive: uncached ones are freed, and the
     // cache may start over, only when no call is running.
@@ -571,7 +572,7 @@ struct ScriptHost::Impl final : SlotResolver {
         size_t count = 0;
     };
 
-    void evalArguments(const Program& p, const Node& n, Arguments& out)
+    [[gnu::always_inline]] void evalArguments(const Program& p, const Node& n, Arguments& out)
     {
         out.count = static_cast<size_t>(n.argCount);
         if (out.count > Arguments::kSmall) {
@@ -641,7 +642,16 @@ struct ScriptHost::Impl final : SlotResolver {
 
     Value callBuiltin(const Program& p, const Node& n)
     {
-        const BuiltinEntry& entry = BuiltinTable::standard().at(n.a);
+        const BuiltinEntry& entry = builtins.at(n.a);
+        if (n.flags & kCompleteArgs) {
+            Arguments args;
+            evalArguments(p, n, args);
+            try {
+                return entry.fn(context, args.span());
+            } catch (VbsError& e) {
+                throw named(e, entry.name);
+            }
+        }
         // Omitted trailing arguments are simply absent; an omitted required
         // one is 449.
         Node call = n;
@@ -1013,6 +1023,107 @@ struct ScriptHost::Impl final : SlotResolver {
     }
 
 
+    // A flat number expression run over typed numbers; false when an
+    // operand or a result leaves Integer, Long and Double (or an operation
+    // would fail): nothing was changed and the node tree decides.
+    // A slot's number as its raw bits: a Value keeps a Double's bits where
+    // it keeps a whole number, as Number does.
+    [[gnu::always_inline]] bool load(int32_t slot, Number& n)
+    {
+        const Slot& s = globals[static_cast<size_t>(slot)];
+        const Value::Type t = s.value.type();
+        if (s.state == Unset || (t != Value::Type::Integer && t != Value::Type::Long && t != Value::Type::Double))
+            return false;
+        n.type = t;
+        n.i = s.value.integralValue();
+        return true;
+    }
+
+    [[gnu::always_inline]] bool evalNumbers(const NumberCode& code, Number& out)
+    {
+        // The commonest shape, a leaf and an operation with a leaf (`i + 1`,
+        // `k = 0`), without the loop.
+        if (code.ops.size() == 2) {
+            const NumberOp& first = code.ops[0];
+            const NumberOp& second = code.ops[1];
+            Number left, right;
+            if (first.code == NumberOp::Code::Variable) {
+                if (!load(first.a, left))
+                    return false;
+            } else {
+                left = code.constants[static_cast<size_t>(first.a)];
+            }
+            if (second.code == NumberOp::Code::BinaryVariable) {
+                if (!load(second.a, right))
+                    return false;
+            } else {
+                right = code.constants[static_cast<size_t>(second.a)];
+            }
+            return numberBinary(second.op, left, right, out);
+        }
+        Number stack[kMaxNumberDepth];
+        int top = 0;
+        for (const NumberOp& op : code.ops) {
+            switch (op.code) {
+            case NumberOp::Code::Constant: stack[top++] = code.constants[static_cast<size_t>(op.a)]; break;
+            case NumberOp::Code::Variable:
+                if (!load(op.a, stack[top++]))
+                    return false;
+                break;
+            case NumberOp::Code::Binary:
+                --top;
+                if (!numberBinary(op.op, stack[top - 1], stack[top], stack[top - 1]))
+                    return false;
+                break;
+            case NumberOp::Code::BinaryConstant:
+                if (!numberBinary(op.op, stack[top - 1], code.constants[static_cast<size_t>(op.a)], stack[top - 1]))
+                    return false;
+                break;
+            case NumberOp::Code::BinaryVariable: {
+                Number right;
+                if (!load(op.a, right) || !numberBinary(op.op, stack[top - 1], right, stack[top - 1]))
+                    return false;
+                break;
+            }
+            }
+        }
+        out = stack[0];
+        return true;
+    }
+
+    // A program's flat form, when it has one and it holds for the values at
+    // hand: it cannot fail or call out, so it runs before any guard.
+    [[gnu::always_inline]] bool evalFlat(const Program& p, Value& result)
+    {
+        Number n;
+        if (p.numbers.empty() || p.numbers.target >= 0 || !evalNumbers(p.numbers, n))
+            return false;
+        result.assignScalar(n.type, n.i);
+        succeed();
+        return true;
+    }
+
+    [[gnu::always_inline]] bool executeFlat(const Program& p)
+    {
+        if (p.numbers.target < 0 || !assignNumbers(p.numbers))
+            return false;
+        succeed();
+        return true;
+    }
+
+    // `name = expression` of numbers into a variable that was set before.
+    [[gnu::always_inline]] bool assignNumbers(const NumberCode& code)
+    {
+        Slot& slot = globals[static_cast<size_t>(code.target)];
+        if (slot.state != Implicit && slot.state != Declared)
+            return false;
+        Number n;
+        if (!evalNumbers(code, n))
+            return false;
+        slot.value.assignScalar(n.type, n.i);
+        return true;
+    }
+
     [[gnu::always_inline]] bool evalProgram(const Program& p, Value& result)
     {
         if (p.errorNumber != 0) {
@@ -1086,13 +1197,19 @@ bool guarded(Impl& d, Body body)
 bool ScriptHost::eval(QStringView expression, Value& result)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->evalProgram(d->program(expression, true), result); });
+    return guarded(*d, [&] {
+        const Program& p = d->program(expression, true);
+        return d->evalFlat(p, result) || d->evalProgram(p, result);
+    });
 }
 
 bool ScriptHost::executeStatement(QStringView statement)
 {
     Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->executeProgram(d->program(statement, false)); });
+    return guarded(*d, [&] {
+        const Program& p = d->program(statement, false);
+        return d->executeFlat(p) || d->executeProgram(p);
+    });
 }
 
 std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expression)
@@ -1104,16 +1221,44 @@ std::shared_ptr<const Program> ScriptHost::compile(QStringView text, bool expres
     }
 }
 
+namespace {
+
+// The general path of a prepared program, kept out of line so the flat path
+// before it stays small.
+template <typename Impl>
+[[gnu::noinline]] bool evalGeneral(Impl& d, const Program& expression, Value& result)
+{
+    typename Impl::ActiveCall call(d);
+    return guarded(d, [&] { return d.evalProgram(expression, result); });
+}
+
+template <typename Impl>
+[[gnu::noinline]] bool executeGeneral(Impl& d, const Program& statement)
+{
+    typename Impl::ActiveCall call(d);
+    return guarded(d, [&] { return d.executeProgram(statement); });
+}
+
+}  // namespace
+
 bool ScriptHost::eval(const Program& expression, Value& result)
 {
-    Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->evalProgram(expression, result); });
+    return d->evalFlat(expression, result) || evalGeneral(*d, expression, result);
+}
+
+bool ScriptHost::flatCondition(const Program& expression, bool& truth)
+{
+    Number n;
+    if (expression.numbers.empty() || expression.numbers.target >= 0 || !d->evalNumbers(expression.numbers, n))
+        return false;
+    truth = n.type == Value::Type::Double ? n.d != 0.0 : n.i != 0;
+    d->succeed();
+    return true;
 }
 
 bool ScriptHost::executeStatement(const Program& statement)
 {
-    Impl::ActiveCall call(*d);
-    return guarded(*d, [&] { return d->executeProgram(statement); });
+    return d->executeFlat(statement) || executeGeneral(*d, statement);
 }
 
 void ScriptHost::addObject(const QString& name, std::shared_ptr<HostObject> object, bool membersVisible)

@@ -53,6 +53,10 @@ public:
     // run a text.
     bool eval(const Program& expression, Value& result);
     bool executeStatement(const Program& statement);
+    // The truth of a compiled expression in its flat form (numbers only),
+    // made without a value; false when the form does not hold for the
+    // values at hand, and eval() decides.
+    bool flatCondition(const Program& expression, bool& truth);
 
     // Makes `object` reachable under `name`; with `membersVisible` its members
     // are also reachable without the name, as global names.

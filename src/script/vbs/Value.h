@@ -111,6 +111,17 @@ public:
     int varType() const;
     QString typeName() const;
 
+    // Makes this a number of type `t` (Boolean to Date) from its raw bits:
+    // -1/0 for a Boolean, the integer, or the bits of the double.
+    void assignScalar(Type t, int64_t bits) noexcept
+    {
+        if (m_type >= Type::String)
+            destroy();
+        m_type = t;
+        m_u.i = bits;
+        m_loneByte = 0;
+    }
+
     // Raw access; only valid for the matching type.
     bool boolValue() const { return m_u.i != 0; }
     int64_t integralValue() const { return m_u.i; }     // Boolean (-1/0), Byte, Integer, Long, Currency (scaled)
