@@ -127,6 +127,8 @@ void TKeyboard::Finalize()
     TCustomInput::Finalize();
     m_watch.reset();
     m_keys.fill(0);
+    m_tapped = {};
+    m_bounced = {};
     m_tapsOnly = false;
 }
 
@@ -145,29 +147,80 @@ void TKeyboard::Initialize()
 
 void TKeyboard::Update()
 {
+    const platform::KeyState before = m_keys;
+    const std::array<bool, 256> tappedBefore = m_tapped;
     m_keys.fill(0);
     m_states.reset();
+    m_tapped = {};
+    m_bounced = {};
     m_tapsOnly = false;
-    platform::KeyState taps{};
+    platform::KeyChanges changes;
     if (m_watch)
-        m_watch->takePresses(taps);  // taken even when not read: they are old by the next read
+        m_watch->takeChanges(changes);  // taken even when not read: they are old by the next read
     if (!m_initialized || !readingAllowed())
         return;
     if (!m_owner.UseDirectInput() && !m_owner.FormIsForeground())
         return;
     m_owner.Desktop().keyboard().readKeyState(m_keys);
-    for (std::size_t vk = 0; vk < m_keys.size(); ++vk) {
-        if (taps[vk] && !m_keys[vk]) {
-            m_keys[vk] = 0x80;
-            m_tapsOnly = true;
-        }
-    }
+    for (std::size_t vk = 1; vk < m_keys.size(); ++vk)
+        mergeChanges(vk, before[vk] != 0, tappedBefore[vk], changes);
+    mergeGenericModifiers(before);
     for (int state = 0; state < kInputStateCount; ++state)
         for (int code : m_assigns[std::size_t(state)])
             if (Keys(code)) {
                 m_states.set(std::size_t(state));
                 break;
             }
+}
+
+void TKeyboard::mergeChanges(std::size_t vk, bool wasDown, bool wasTap, const platform::KeyChanges& changes)
+{
+    // A key shown only as a tap last time went up right after: that release
+    // comes before everything heard since.
+    const bool released = changes.released[vk] || wasTap;
+    const bool pressedAgain = wasTap ? changes.pressed[vk] : changes.pressedAfterRelease[vk];
+    if (m_keys[vk]) {
+        // Down at both reads, but it went up in between: the press now is a
+        // new one. (Its press may still be on its way; the release is enough.)
+        if (wasDown && released)
+            m_bounced[vk] = true;
+        return;
+    }
+    // Up now, but it went down since: shown down this once, up the next time.
+    // A key that was down only counts a press that followed a release, not
+    // the one that made it down.
+    if (wasDown ? pressedAgain : changes.pressed[vk]) {
+        m_keys[vk] = 0x80;
+        m_tapped[vk] = true;
+        m_bounced[vk] = wasDown;
+        m_tapsOnly = true;
+    }
+}
+
+void TKeyboard::mergeGenericModifiers(const platform::KeyState& before)
+{
+    // The generic SHIFT, CTRL and ALT follow either hand's key: down while
+    // one is, and released only when neither hand's key stayed down.
+    for (auto [generic, left, right] : {std::array<std::size_t, 3>{0x10, 0xA0, 0xA1},
+                                        std::array<std::size_t, 3>{0x11, 0xA2, 0xA3},
+                                        std::array<std::size_t, 3>{0x12, 0xA4, 0xA5}}) {
+        const auto heldThrough = [&](std::size_t vk) { return before[vk] && m_keys[vk] && !m_bounced[vk]; };
+        if (heldThrough(left) || heldThrough(right)) {
+            m_bounced[generic] = false;
+            continue;
+        }
+        if (m_bounced[left] || m_bounced[right])
+            m_bounced[generic] = before[generic] != 0;
+        if (!m_keys[generic] && (m_tapped[left] || m_tapped[right])) {
+            m_keys[generic] = 0x80;
+            m_tapped[generic] = true;
+        }
+    }
+}
+
+bool TKeyboard::Bounced(int code) const
+{
+    return code >= 1 && code <= 255 && m_bounced[std::size_t(code)];
 }
 
 TMouse::TMouse(TCustomDXInput& owner) : TCustomInput(owner, 3)

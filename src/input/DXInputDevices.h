@@ -6,7 +6,8 @@
 // The keyboard reads the global key state of the desktop, which sees every
 // key whatever window has the focus and whether or not the key is grabbed.
 // With a key watch from the desktop it also reports a key that went down
-// and up again since the last update, so no press is lost between polls.
+// and up again since the last update, and a held key that went up and down
+// again, so no press and no release is lost between polls.
 // Every physical key has its own virtual-key code (the desktop's key map
 // decides); the generic modifier codes are down with either hand's key.
 #pragma once
@@ -90,6 +91,10 @@ public:
     // Whether the last update showed a key only because it was pressed and
     // released since the one before: the next update will show it up.
     bool HadTapsOnly() const { return m_tapsOnly; }
+    // True when the key was down at the last update and is down now (or
+    // shown down as a tap), but went up in between: a release and a new
+    // press that no read of the key state could see.
+    bool Bounced(int code) const;
     // Whether the desktop reports key events to the keyboard as they happen.
     bool Watching() const { return m_watch != nullptr; }
 
@@ -113,9 +118,14 @@ public:
     void Update() override;
 
 private:
+    void mergeChanges(std::size_t vk, bool wasDown, bool wasTap, const platform::KeyChanges& changes);
+    void mergeGenericModifiers(const platform::KeyState& before);
+
     platform::KeyState m_keys{};
     AssignTable m_assigns;
     std::unique_ptr<platform::KeyWatch> m_watch;
+    std::array<bool, 256> m_tapped{};   // shown down only because of a tap
+    std::array<bool, 256> m_bounced{};  // see Bounced
     bool m_tapsOnly = false;
 };
 

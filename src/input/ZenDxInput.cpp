@@ -97,6 +97,21 @@ void TZenDxInput::raiseKeyEvents()
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const int code = keys[i].code & 0xFFFF;
         const bool down = Keyboard().Keys(code);
+        if (down && keys[i].pressed && Keyboard().Bounced(code)) {
+            // Released and pressed again since the last poll: the release,
+            // then the new press, each with its flag set first.
+            keys[i].pressed = false;
+            const QString name = keys[i].name;
+            if (const auto up = OnKeyUp)
+                up(code, name);
+            // A nested poll in the handler may have reported the press already.
+            if (keys[i].pressed)
+                continue;
+            keys[i].pressed = true;
+            if (const auto press = OnKeyDonw)
+                press(code, name);
+            continue;
+        }
         if (down == keys[i].pressed)
             continue;
         keys[i].pressed = down;

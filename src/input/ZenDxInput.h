@@ -5,7 +5,8 @@
 // order, and an entry's pressed flag changes before its handler runs.
 //
 // A key that went down and up between two polls still raises OnKeyDonw,
-// then OnKeyUp on the next poll. With EventWake on (the default) a key
+// then OnKeyUp on the next poll; a key down at two polls that was released
+// and pressed again in between raises OnKeyUp, then OnKeyDonw. With EventWake on (the default) a key
 // event anywhere on the desktop wakes a poll at once, so a press is seen
 // within a millisecond or two instead of up to 50 ms later; where the
 // desktop cannot report key events the 50 ms pacing alone drives the polls.

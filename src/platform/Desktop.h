@@ -167,15 +167,49 @@ public:
     virtual void ungrab(int id) = 0;
 };
 
+// What the key events of a stretch of time did to each key, by virtual-key
+// code: whether it went down, whether it went up, and whether it went down
+// again after going up (a release and a new press, in that order).
+struct KeyChanges {
+    std::array<bool, 256> pressed{};
+    std::array<bool, 256> released{};
+    std::array<bool, 256> pressedAfterRelease{};
+
+    // Adds one event, in the order the events happened.
+    void add(int vk, bool down)
+    {
+        if (vk <= 0 || vk >= 256)
+            return;
+        const auto i = std::size_t(vk);
+        if (down) {
+            pressed[i] = true;
+            if (released[i])
+                pressedAfterRelease[i] = true;
+        } else {
+            released[i] = true;
+        }
+    }
+};
+
 // One watcher's view of the key events of the whole desktop.
 class KeyWatch {
 public:
     virtual ~KeyWatch() = default;
-    // Sets 0x80 in `state`, by virtual-key code, for every key that went
-    // down since the last call (or since the watch began), even when it is
-    // up again, and forgets them. The generic SHIFT, CTRL and ALT go with
-    // either hand's key.
-    virtual void takePresses(KeyState& state) = 0;
+    // Hands over what the key events since the last call (or since the
+    // watch began) did to each key, and forgets them. The generic SHIFT,
+    // CTRL and ALT are pressed with either hand's key; their releases are
+    // left to the reader, who knows whether the other hand's key is held.
+    virtual void takeChanges(KeyChanges& changes) = 0;
+    // Sets 0x80 in `state` for every key that went down since the last
+    // call, even when it is up again, and forgets every change.
+    void takePresses(KeyState& state)
+    {
+        KeyChanges changes;
+        takeChanges(changes);
+        for (std::size_t vk = 0; vk < state.size(); ++vk)
+            if (changes.pressed[vk])
+                state[vk] = 0x80;
+    }
 };
 
 // Key presses and releases anywhere on the desktop, as they happen, whatever

@@ -121,6 +121,80 @@ TEST_F(TriggerInput, AQuickTapBetweenPollsRaisesPressThenRelease)
     EXPECT_EQ(take(), QStringList{"up 112 F1"});
 }
 
+TEST_F(TriggerInput, AReleaseAndNewPressBetweenPollsRaiseReleaseThenPress)
+{
+    desktop.setKeyDown(0x41, true);
+    input.Poll();
+    take();
+    // Up and down again before the next poll: each name of the code raises
+    // its release, then its press, in table order.
+    desktop.setKeyDown(0x41, false);
+    desktop.setKeyDown(0x41, true);
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 65 A", "down 65 A", "up 65 a", "down 65 a"}));
+    input.Poll();
+    EXPECT_TRUE(take().isEmpty());
+    // Up, down and up again: the new press is raised, its release comes
+    // with the next poll.
+    desktop.setKeyDown(0x41, false);
+    desktop.setKeyDown(0x41, true);
+    desktop.setKeyDown(0x41, false);
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 65 A", "down 65 A", "up 65 a", "down 65 a"}));
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 65 A", "up 65 a"}));
+    // A tap, then a press before the poll that would report the tap's release.
+    desktop.tapKey(0x70);
+    input.Poll();
+    EXPECT_EQ(take(), QStringList{"down 112 F1"});
+    desktop.setKeyDown(0x70, true);
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 112 F1", "down 112 F1"}));
+    input.Poll();
+    EXPECT_TRUE(take().isEmpty());
+}
+
+TEST_F(TriggerInput, ANestedPollDuringTheReleaseRaisesTheNewPressOnce)
+{
+    desktop.setKeyDown(0x70, true);
+    input.Poll();
+    take();
+    bool nested = false;
+    input.OnKeyUp = [&](int key, const QString& name) {
+        log << QStringLiteral("up %1 %2").arg(key).arg(name);
+        if (!nested) {
+            nested = true;
+            input.Poll();
+        }
+    };
+    desktop.setKeyDown(0x70, false);
+    desktop.setKeyDown(0x70, true);
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 112 F1", "down 112 F1"}));
+}
+
+TEST_F(TriggerInput, TheGenericModifierIsReleasedOnlyWhenNoHandsKeyStayedDown)
+{
+    // The desktop shows the generic Shift down with either hand's key and
+    // reports events only for the hand's keys.
+    desktop.setKeyDown(0xA0, true);
+    desktop.setKeyDown(0x10, true);
+    desktop.setKeyDown(0xA1, true);
+    input.Poll();
+    take();
+    desktop.setKeyDown(0xA1, false);
+    desktop.setKeyDown(0xA1, true);
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 161 R_SHIFT", "down 161 R_SHIFT"}));
+    desktop.setKeyDown(0xA1, false);
+    input.Poll();
+    take();
+    desktop.setKeyDown(0xA0, false);
+    desktop.setKeyDown(0xA0, true);
+    input.Poll();
+    EXPECT_EQ(take(), (QStringList{"up 16 SHIFT", "down 16 SHIFT", "up 160 L_SHIFT", "down 160 L_SHIFT"}));
+}
+
 TEST_F(TriggerInput, WithoutKeyEventsTheDesktopIsStillPolled)
 {
     platform::SimDesktop quiet;

@@ -62,19 +62,16 @@ public:
         auto& list = m_desktop.m_watchers;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
-    void takePresses(KeyState& state) override
+    void takeChanges(KeyChanges& changes) override
     {
         std::lock_guard lock(m_desktop.m_watchMutex);
-        for (std::size_t vk = 0; vk < state.size(); ++vk)
-            if (m_pressed[vk])
-                state[vk] = 0x80;
-        m_pressed = {};
+        changes = m_changes;
+        m_changes = {};
     }
     // Called with the desktop's watch lock held.
     void heard(int vk, bool down)
     {
-        if (down && vk > 0 && vk < 256)
-            m_pressed[std::size_t(vk)] = true;
+        m_changes.add(vk, down);
         if (m_wake)
             m_wake();
     }
@@ -82,7 +79,7 @@ public:
 private:
     SimDesktop& m_desktop;
     Wake m_wake;
-    std::array<bool, 256> m_pressed{};
+    KeyChanges m_changes;
 };
 
 void SimDesktop::setKeyDown(int vk, bool down)

@@ -2,7 +2,8 @@
 // window. Raw events need no grab, are sent whatever window has the focus,
 // and (from XInput 2.1 on) even while another client grabs the key, so a
 // press and release that both fall between two reads of the key state are
-// still seen. A connection and listener thread of their own exist from the
+// still seen, and so is a release and new press of a key held at both
+// reads. A connection and listener thread of their own exist from the
 // first watch on.
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11KeyMap.h"
@@ -59,24 +60,21 @@ private:
             auto& list = m_owner.m_watches;
             list.erase(std::remove(list.begin(), list.end(), this), list.end());
         }
-        void takePresses(KeyState& state) override
+        void takeChanges(KeyChanges& changes) override
         {
             std::lock_guard lock(m_owner.m_watchMutex);
-            for (std::size_t vk = 1; vk < state.size(); ++vk)
-                if (m_pressed[vk])
-                    state[vk] = 0x80;
+            changes = m_changes;
             for (auto [generic, left, right] : {std::array<int, 3>{0x10, 0xA0, 0xA1},
                                                 std::array<int, 3>{0x11, 0xA2, 0xA3},
                                                 std::array<int, 3>{0x12, 0xA4, 0xA5}})
-                if (m_pressed[std::size_t(left)] || m_pressed[std::size_t(right)])
-                    state[std::size_t(generic)] = 0x80;
-            m_pressed = {};
+                if (changes.pressed[std::size_t(left)] || changes.pressed[std::size_t(right)])
+                    changes.pressed[std::size_t(generic)] = true;
+            m_changes = {};
         }
         // Called with the owner's watch lock held.
         void heard(int vk, bool down)
         {
-            if (down && vk > 0 && vk < 256)
-                m_pressed[std::size_t(vk)] = true;
+            m_changes.add(vk, down);
             if (m_wake)
                 m_wake();
         }
@@ -84,7 +82,7 @@ private:
     private:
         X11KeyEvents& m_owner;
         Wake m_wake;
-        std::array<bool, 256> m_pressed{};
+        KeyChanges m_changes;
     };
 
     bool start()
