@@ -11,7 +11,8 @@
 //                    polling alone (QUILLON_EVENT_WAKE=0).
 // latency [N=200]    an XTest press of F1 to the first line event of the
 //                    "down" it starts, N presses with the event wake and N
-//                    with polling alone, 80 to 150 ms apart.
+//                    with polling alone, each 80 to 150 ms after the program
+//                    saw the previous release.
 // stop [ROUNDS=10]   20 rows busy (10 in a delay, 10 computing), an XTest
 //                    press of F11 to the end of its handling, which stops
 //                    every run; the trace also says how many stayed busy.
@@ -137,10 +138,13 @@ void latency(const QString& display, platform::Desktop& presser, int presses)
     // A blank "up": the release of a busy run does nothing.
     const QMap<QString, QByteArray> scripts{
         {QStringLiteral("script/f1.txt"), "section down\r\nx = 1\r\nend section\r\nsection up\r\n\r\nend section\r\n"}};
-    // After a release the window waits 50 ms with the "up" it started, and
-    // no poll is posted while that poll runs; a press in that time is seen
-    // when the wait ends (or stops the run that is still busy). The pauses
-    // leave that wait behind, so each press meets a quiet program.
+    // After starting a section the window waits 50 ms inside the poll, and
+    // no poll is posted while that poll runs: a release sent during the
+    // wait after "down" is seen when it ends, and starts "up" with a wait
+    // of its own. A press in that time is seen when the wait ends (or stops
+    // the run that is still busy). The pauses count from the release the
+    // program saw and leave that wait behind, so each press meets a quiet
+    // program.
     std::mt19937 random(42);
     std::uniform_int_distribution<int> pause(80, 150);
     for (bool wake : {true, false}) {
@@ -156,6 +160,8 @@ void latency(const QString& display, platform::Desktop& presser, int presses)
             presser.keyboard().sendKey(0x70, 0, 0);
             const int line = trace.waitFor(x11test::passOf(QStringLiteral("F1"), QStringLiteral("down")), 2000, from);
             presser.keyboard().sendKey(0x70, 0, platform::kKeyUp);
+            trace.waitFor([](const TraceEvent& e) { return e.what == QLatin1String("release"); }, 2000,
+                          line < 0 ? from : std::size_t(line));
             if (line < 0) {
                 ++lost;
                 QThread::msleep(unsigned(pause(random)));
