@@ -27,16 +27,9 @@ using namespace quillon;
 using x11test::Client;
 using x11test::xdotool;
 
-namespace {
+using x11test::waitFor;
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs)
-        QThread::msleep(25);
-    return condition();
-}
+namespace {
 
 // Environment variables set for one test and put back after it, so the
 // tests that run after it in the same process see the environment they had.

@@ -36,14 +36,7 @@ namespace {
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 8000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeoutMs) {
-        if (condition())
-            return true;
-        QThread::msleep(25);
-    }
-    return condition();
+    return x11test::waitFor(condition, timeoutMs);
 }
 
 // A connection of the test's own for looking at windows.

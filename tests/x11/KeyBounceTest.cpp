@@ -17,16 +17,10 @@ using namespace quillon;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000)
+// Asked every 2 ms: the next key must follow what was heard within one poll.
+bool waitFor(const std::function<bool()>& condition)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(2);
-    }
-    return true;
+    return x11test::waitFor(condition, 3000, 2);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ using namespace quillon;
 using x11test::Client;
 using x11test::xdotool;
 
+using x11test::waitFor;
+
 namespace {
 
 struct RunResult {
@@ -43,15 +45,6 @@ RunResult runScript(const QString& display, const QString& text)
         process.kill();
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
-}
-
-bool waitFor(const std::function<bool()>& condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < 3000)
-        QThread::msleep(20);
-    return condition();
 }
 
 }  // namespace

@@ -202,6 +202,18 @@ QString Client::output()
     return m_output;
 }
 
+bool waitFor(const std::function<bool()>& condition, int timeoutMs, int stepMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (condition())
+            return true;
+        QThread::msleep(stepMs);
+    }
+    return condition();
+}
+
 QString xdotool(const QString& display, const QStringList& args)
 {
     // Xvfb now and then drops a connection made right after another client

@@ -7,12 +7,18 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace quillon::x11test {
 
 // The display the test command started, or empty when there is none.
 QString testDisplay();
+
+// Whether `condition` holds within `timeoutMs`, asked every `stepMs` and once
+// more at the end: what a window manager or another client does arrives on
+// its own time.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000, int stepMs = 5);
 
 class TestWindows {
 public:

@@ -43,16 +43,9 @@ std::function<bool(const TraceEvent&)> traced(const QString& what, const QString
     return [what, word](const TraceEvent& e) { return e.what == what && e.words.value(0) == word; };
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
+    return x11test::waitFor(condition, timeoutMs);
 }
 
 class TriggerKeys : public ::testing::Test {

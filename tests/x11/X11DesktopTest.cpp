@@ -18,21 +18,11 @@ using namespace quillon;
 using x11test::Client;
 using x11test::xdotool;
 
+using x11test::waitFor;
+
 namespace {
 
 constexpr std::uint32_t kNoSuchWindow = 0x7FFFFF0;
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 class X11 : public ::testing::Test {
 protected:

@@ -14,19 +14,9 @@
 using namespace quillon;
 using x11test::xdotool;
 
-namespace {
+using x11test::waitFor;
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
+namespace {
 
 class X11KeyEvents : public ::testing::Test {
 protected:

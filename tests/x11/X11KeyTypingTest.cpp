@@ -21,19 +21,9 @@ using namespace quillon;
 using x11test::Client;
 using x11test::xdotool;
 
-namespace {
+using x11test::waitFor;
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
+namespace {
 
 // The keysym names of xev's KeyPress (or KeyRelease) events, in order.
 QStringList eventKeysyms(const QString& output, const QString& kind)

@@ -18,19 +18,9 @@
 using namespace quillon;
 using x11test::xdotool;
 
-namespace {
+using x11test::waitFor;
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
+namespace {
 
 class X11KeyboardMap : public ::testing::Test {
 protected:
